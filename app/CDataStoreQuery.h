@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "datastore/Manager.h"
+#include "report/CUrlRecord.h"
+
+// The program: built from the command line, it either asks for the usage text
+// or runs one export. Each group of operations is defined in the folder of its
+// subsystem.
+class CDataStoreQuery {
+public:
+    // Sets the defaults, reads the options, loads the category table, the host
+    // name and the user list, and resolves the report path.
+    CDataStoreQuery(int argc, const char16_t* const* argv);
+    CDataStoreQuery(const CDataStoreQuery&) = delete;
+    CDataStoreQuery& operator=(const CDataStoreQuery&) = delete;
+    virtual ~CDataStoreQuery() = default;
+
+    bool GetShowUsage() const { return showUsage; }
+    std::u16string GetOutputPath() const { return outputPath; }
+    void PrintUsage() const;
+    // 0 when the report file exists after writing, else 1.
+    std::int32_t Run();
+
+    // Output path (app/)
+    bool ResolveOutputPath(std::u16string& path);
+    bool CreateDirectoryPath(const std::u16string& directory);
+    std::u16string MakeDefaultFileName() const;
+
+    // Local look-ups (system/)
+    void LoadUsers();
+    void LoadHostName();
+    std::u16string AccountNameFromSid(const std::u16string& sidText) const;
+
+    // Category names (report/)
+    void LoadCategoryNames();
+    const std::u16string& CategoryName(std::int32_t number);
+
+    // Queries (datastore/)
+    void BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager, VariantMapHolder& filter);
+    void BuildQuery(NSVumoUtil::IHLPKELOManager& manager, const std::u16string& user,
+                    const VariantMapHolder& filter, VariantMapHolder& query) const;
+    HRESULT ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager, const VariantMapHolder& query);
+    void CollectResults(IVariantMap& result);
+    void CategoryNamesFromList(VARIANT categories, std::vector<std::u16string>& names);
+
+    // Report (report/)
+    void FormatDateTime(SYSTEMTIME utc, std::u16string& text) const;
+    bool WriteReport() const;
+
+protected:
+    // Declaration order is destruction order, reversed.
+    std::u16string outputPath;
+    std::u16string hostName;
+    std::int32_t days = 365;
+    bool showUsage = false;
+    bool allUsers = false;
+    std::vector<CUrlRecord> records;
+    std::vector<std::u16string> users;
+    std::map<std::int32_t, std::u16string> categoryNames;
+};
