@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,9 @@ public:
     bool Close();
 
 private:
+    // The stream's buffer, when the runtime needs one from us; freed after the
+    // stream is closed.
+    std::unique_ptr<char[]> buffer_;
     std::FILE* stream_ = nullptr;
     bool failed_ = false;
 };
