@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,10 @@ class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override { fake::ResetPlatform(); }
 
-    TestQuery Make() const {
-        TestQuery query(line_.Argc(), line_.argv.data());
-        query.outputPath = Path();
+    // Loaded, writing to report.csv in the temporary directory.
+    std::unique_ptr<TestQuery> Make() const {
+        auto query = std::make_unique<TestQuery>(line_.Argc(), line_.argv.data());
+        query->outputPath = Path();
         return query;
     }
     fs::path File() const { return directory_.Root() / "report.csv"; }
@@ -54,8 +56,8 @@ protected:
 };
 
 TEST_F(ReportTest, NoRecordIsTheHeaderAlone) {
-    const TestQuery query = Make();
-    ASSERT_TRUE(query.WriteReport());
+    const auto query = Make();
+    ASSERT_TRUE(query->WriteReport());
     const Bytes bytes = ReadAll(File());
     ASSERT_EQ(bytes.size(), 180u);
     EXPECT_EQ(bytes, Encoded(kHeader));
@@ -83,24 +85,24 @@ TEST_F(ReportTest, RowsHaveTenValuesEachFollowedByAComma) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TestQuery query = Make();
-        query.records = {Record(c.categories)};
-        ASSERT_TRUE(query.WriteReport());
+        const auto query = Make();
+        query->records = {Record(c.categories)};
+        ASSERT_TRUE(query->WriteReport());
         EXPECT_EQ(ReadAll(File()), Encoded(kHeader + c.row));
     }
 }
 
 TEST_F(ReportTest, ValuesAreWrittenUnchanged) {
-    TestQuery query = Make();
-    query.hostName = u"PC,01";
-    query.records = {
+    const auto query = Make();
+    query->hostName = u"PC,01";
+    query->records = {
         {u"\"https://e.org/?q=a,b&t=\"x\"\"", u"", u"Dom,ain\\us\"er", u"DENIED", {u"A, \"B\""}},
         // Outside the Basic Multilingual Plane: U+1F600 is D83D DE00.
         {u"\"https://e.org/\U0001F600\u00E9\"", u" 4:05:09 PM", u"ALL", u"ALLOWED",
          {u"\U00010348"}},
         {u"\"a\nb\"", u"3/7/2026", u"No user found", u"ALLOWED", {}},
     };
-    ASSERT_TRUE(query.WriteReport());
+    ASSERT_TRUE(query->WriteReport());
     const std::u16string expected =
         kHeader +
         u"PC,01,,\"https://e.org/?q=a,b&t=\"x\"\",Dom,ain\\us\"er,DENIED,A, \"B\",,,,,\n"
@@ -113,27 +115,27 @@ TEST_F(ReportTest, ValuesAreWrittenUnchanged) {
 }
 
 TEST_F(ReportTest, LongValuesAndManyRowsCrossTheBufferIntact) {
-    TestQuery query = Make();
+    const auto query = Make();
     std::u16string url = u"\"";
     for (std::size_t i = 0; i < 100'000; ++i) {
         url.push_back(static_cast<char16_t>(0x100 + i % 0xD000));
     }
     url += u"\"";
-    query.records.push_back({url, u"d", u"u", u"ALLOWED", {}});
+    query->records.push_back({url, u"d", u"u", u"ALLOWED", {}});
     std::u16string expected = kHeader + u"PC01,d," + url + u",u,ALLOWED,,,,,,\n";
     for (int i = 0; i < 5000; ++i) {
         const std::u16string n = std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
-        query.records.push_back({u"\"" + n + u"\"", n, n, u"DENIED", {n, n}});
+        query->records.push_back({u"\"" + n + u"\"", n, n, u"DENIED", {n, n}});
         expected += u"PC01," + n + u",\"" + n + u"\"," + n + u",DENIED," + n + u"," + n + u",,,,\n";
     }
-    ASSERT_TRUE(query.WriteReport());
+    ASSERT_TRUE(query->WriteReport());
     EXPECT_EQ(ReadAll(File()), Encoded(expected));
 }
 
 TEST_F(ReportTest, ExistingFileIsReplaced) {
     std::ofstream(File(), std::ios::binary) << std::string(1000, 'x');
-    const TestQuery query = Make();
-    ASSERT_TRUE(query.WriteReport());
+    const auto query = Make();
+    ASSERT_TRUE(query->WriteReport());
     EXPECT_EQ(ReadAll(File()), Encoded(kHeader));
 }
 
@@ -145,10 +147,10 @@ TEST_F(ReportTest, UnopenablePathIsReportedAndFails) {
     };
     for (const std::u16string& path : paths) {
         fake::ResetPlatform();
-        TestQuery query = Make();
-        query.outputPath = path;
-        query.records = {Record({})};
-        EXPECT_FALSE(query.WriteReport());
+        const auto query = Make();
+        query->outputPath = path;
+        query->records = {Record({})};
+        EXPECT_FALSE(query->WriteReport());
         EXPECT_EQ(fake::Platform().wideConsole, u"Failure opening " + path + u" file");
         EXPECT_EQ(fake::Platform().narrowConsole, "");
     }
@@ -161,9 +163,9 @@ TEST_F(ReportTest, FailedWriteIsNoSuccess) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full here";
     }
-    TestQuery query = Make();
-    query.outputPath = u"/dev/full";
-    EXPECT_FALSE(query.WriteReport());
+    const auto query = Make();
+    query->outputPath = u"/dev/full";
+    EXPECT_FALSE(query->WriteReport());
 }
 
 }  // namespace
