@@ -5,7 +5,9 @@
 Utf16LeWriter::Utf16LeWriter(platform::OutputFile& file)
     : file_(file), buffer_(std::make_unique<unsigned char[]>(kCapacity)) {}
 
-void Utf16LeWriter::WriteByteOrderMark() { Write(u"\uFEFF"); }
+void Utf16LeWriter::WriteByteOrderMark() {
+    Write(u"\uFEFF");
+}
 
 void Utf16LeWriter::Write(std::u16string_view text) {
     while (!text.empty()) {

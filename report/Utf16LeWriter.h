@@ -9,7 +9,7 @@
 // Encodes UTF-16 text as little-endian bytes, whatever the host's byte order,
 // into one reusable buffer that goes to the file in large chunks.
 class Utf16LeWriter {
-public:
+  public:
     explicit Utf16LeWriter(platform::OutputFile& file);
     Utf16LeWriter(const Utf16LeWriter&) = delete;
     Utf16LeWriter& operator=(const Utf16LeWriter&) = delete;
@@ -20,7 +20,7 @@ public:
     // Hands what is buffered to the file.
     void Flush();
 
-private:
+  private:
     // Even, so that a code unit never straddles two chunks.
     static constexpr std::size_t kCapacity = 64 * 1024;
 

@@ -13,7 +13,7 @@ namespace {
 // Built from one unrecognised argument: everything is loaded, no path is
 // resolved.
 class LookupsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fake::ResetPlatform(); }
 
     TestQuery Make() const { return TestQuery(line_.Argc(), line_.argv.data()); }
@@ -128,8 +128,16 @@ TEST_F(LookupsTest, ListedNumbersGiveTheirNames) {
 
 TEST_F(LookupsTest, UnlistedNumbersGrowTheTableByOneEmptyEntryEach) {
     TestQuery query = Make();
-    const std::int32_t unlisted[] = {8,   25,   43, 55, 66, 99, 500, 1002,
-                                     -1, std::numeric_limits<std::int32_t>::min(),
+    const std::int32_t unlisted[] = {8,
+                                     25,
+                                     43,
+                                     55,
+                                     66,
+                                     99,
+                                     500,
+                                     1002,
+                                     -1,
+                                     std::numeric_limits<std::int32_t>::min(),
                                      std::numeric_limits<std::int32_t>::max()};
     std::size_t size = query.categoryNames.size();
     for (const std::int32_t number : unlisted) {

@@ -40,7 +40,7 @@ struct OptionCase {
 };
 
 class OptionsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake::ResetPlatform();
         fake::Platform().currentDirectory = directory_.Path();
@@ -132,10 +132,9 @@ TEST_F(OptionsTest, CommandLinesGiveTheirState) {
         EXPECT_TRUE(query.records.empty());
         EXPECT_EQ(query.categoryNames.size(), c.loaded ? 68u : 0u);
         EXPECT_EQ(query.hostName, c.loaded ? u"PC01" : u"");
-        const std::vector<std::u16string> users =
-            !c.loaded ? std::vector<std::u16string>{}
-            : c.allUsers ? std::vector<std::u16string>{u"ALL"}
-                         : profiles_;
+        const std::vector<std::u16string> users = !c.loaded    ? std::vector<std::u16string>{}
+                                                  : c.allUsers ? std::vector<std::u16string>{u"ALL"}
+                                                               : profiles_;
         EXPECT_EQ(query.users, users);
         EXPECT_EQ(fake::Platform().profileOpenCount, c.loaded && !c.allUsers ? 1 : 0);
         EXPECT_FALSE(fake::Platform().profileListOpen);

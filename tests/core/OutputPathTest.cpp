@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 constexpr char16_t kDefaultName[] = u"PC01_2016526_122008_URLs.csv";
 
 class OutputPathTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake::ResetPlatform();
         fake::Platform().currentDirectory = directory_.Path();
@@ -28,6 +28,13 @@ protected:
     TemporaryDirectory directory_;
     const CommandLine line_{TestQuery::NoResolution()};
 };
+
+// An absolute directory name of `length` units.
+std::u16string DirectoryOfLength(std::size_t length) {
+    std::u16string directory(length, u'd');
+    directory.front() = platform::kPathSeparator;
+    return directory;
+}
 
 struct PathCase {
     const char* what;
@@ -44,13 +51,22 @@ TEST_F(OutputPathTest, ResolvesAsATable) {
     const std::u16string byDefault(kDefaultName);
 
     const std::vector<PathCase> cases = {
-        {"no value: current directory, one separator, default name", u"", u"~/" + byDefault,
-         true, {}},
+        {"no value: current directory, one separator, default name",
+         u"",
+         u"~/" + byDefault,
+         true,
+         {}},
         {"bare name", u"r.csv", u"~/r.csv", true, {}},
         {"existing directory", u"~/reports/r.csv", u"~/reports//r.csv", true, {}},
-        {"existing directory, trailing separator", u"~/reports/", u"~/reports//" + byDefault,
-         true, {}},
-        {"missing directory, trailing separator", u"~/fresh/", u"~/fresh//" + byDefault, true,
+        {"existing directory, trailing separator",
+         u"~/reports/",
+         u"~/reports//" + byDefault,
+         true,
+         {}},
+        {"missing directory, trailing separator",
+         u"~/fresh/",
+         u"~/fresh//" + byDefault,
+         true,
          {u"~/fresh/"}},
         {"missing nested directories, level by level",
          u"~/a/b/c/r.csv",
@@ -142,7 +158,7 @@ TEST_F(OutputPathTest, CurrentDirectoryThatCannotBeUsedLeavesThePath) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fake::Platform().failCurrentDirectory = c.fail;
-        fake::Platform().currentDirectory = u"/" + std::u16string(c.length - 1, u'd');
+        fake::Platform().currentDirectory = DirectoryOfLength(c.length);
         TestQuery query = Make();
         for (const std::u16string value : {u"", u"r.csv"}) {
             std::u16string path = value;
@@ -152,7 +168,7 @@ TEST_F(OutputPathTest, CurrentDirectoryThatCannotBeUsedLeavesThePath) {
     }
 
     fake::Platform().failCurrentDirectory = false;
-    const std::u16string longest = u"/" + std::u16string(258, u'd');
+    const std::u16string longest = DirectoryOfLength(259);
     fake::Platform().currentDirectory = longest;
     TestQuery query = Make();
     std::u16string path = u"r.csv";

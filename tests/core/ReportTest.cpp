@@ -39,7 +39,7 @@ CUrlRecord Record(std::vector<std::u16string> categories) {
 }
 
 class ReportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fake::ResetPlatform(); }
 
     // Loaded, writing to report.csv in the temporary directory.
@@ -79,7 +79,8 @@ TEST_F(ReportTest, RowsHaveTenValuesEachFollowedByAComma) {
         {"no category", {}, start + u",,,,,\n"},
         {"two", {u"News", u"Malware"}, start + u"News,Malware,,,,\n"},
         {"five", {u"a", u"b", u"c", u"d", u"e"}, start + u"a,b,c,d,e,\n"},
-        {"seven: the first five", {u"a", u"b", u"c", u"d", u"e", u"f", u"g"},
+        {"seven: the first five",
+         {u"a", u"b", u"c", u"d", u"e", u"f", u"g"},
          start + u"a,b,c,d,e,\n"},
         {"empty name in the middle", {u"News", u"", u"Malware"}, start + u"News,,Malware,,,\n"},
     };
@@ -98,7 +99,10 @@ TEST_F(ReportTest, ValuesAreWrittenUnchanged) {
     query->records = {
         {u"\"https://e.org/?q=a,b&t=\"x\"\"", u"", u"Dom,ain\\us\"er", u"DENIED", {u"A, \"B\""}},
         // Outside the Basic Multilingual Plane: U+1F600 is D83D DE00.
-        {u"\"https://e.org/\U0001F600\u00E9\"", u" 4:05:09 PM", u"ALL", u"ALLOWED",
+        {u"\"https://e.org/\U0001F600\u00E9\"",
+         u" 4:05:09 PM",
+         u"ALL",
+         u"ALLOWED",
          {u"\U00010348"}},
         {u"\"a\nb\"", u"3/7/2026", u"No user found", u"ALLOWED", {}},
     };

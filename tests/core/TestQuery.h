@@ -13,7 +13,7 @@
 
 // The program class with its state in view; it adds no behaviour.
 class TestQuery : public CDataStoreQuery {
-public:
+  public:
     using CDataStoreQuery::CDataStoreQuery;
 
     // Built from the arguments after the program name.
@@ -61,7 +61,7 @@ inline std::u16string InProgramForm(std::u16string path) {
 
 // A fresh directory, made the current one for the life of the object.
 class TemporaryDirectory {
-public:
+  public:
     TemporaryDirectory() : previous_(std::filesystem::current_path()) {
         std::random_device random;
         root_ = std::filesystem::temp_directory_path() /
@@ -85,7 +85,7 @@ public:
         return Path() + platform::kPathSeparator + InProgramForm(std::u16string(relative));
     }
 
-private:
+  private:
     std::filesystem::path previous_;
     std::filesystem::path root_;
 };
