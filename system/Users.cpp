@@ -1,3 +1,5 @@
+#include <memory>
+
 #include "app/CDataStoreQuery.h"
 #include "platform/Profiles.h"
 

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <filesystem>
-#include <initializer_list>
 #include <random>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/CDataStoreQuery.h"
