@@ -1,0 +1,320 @@
+#include "tests/fakes/FakePlatform.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/Accounts.h"
+#include "platform/Clock.h"
+#include "platform/Console.h"
+#include "platform/DateText.h"
+#include "platform/Files.h"
+#include "platform/Profiles.h"
+#include "platform/SystemInfo.h"
+#include "platform/Text.h"
+
+namespace fake {
+
+PlatformState& Platform() {
+    static PlatformState state;
+    return state;
+}
+
+void ResetPlatform() {
+    Platform() = PlatformState{};
+}
+
+}  // namespace fake
+
+namespace {
+
+using fake::Platform;
+
+constexpr std::int64_t kUnitsPerMillisecond = 10'000;
+constexpr std::int64_t kUnitsPerMinute = 60'000 * kUnitsPerMillisecond;
+constexpr std::int64_t kUnitsPerDay = 1440 * kUnitsPerMinute;
+// Days from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kEpochDays1601 = 134'774;
+
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned mp = (5 * dayOfYear + 2) / 153;
+    day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    month = mp < 10 ? mp + 3 : mp - 9;
+    year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+bool IsLeap(unsigned year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+bool IsValid(const SYSTEMTIME& t) {
+    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.wYear < 1601 || t.wYear > 30827 || t.wMonth < 1 || t.wMonth > 12 || t.wHour > 23 ||
+        t.wMinute > 59 || t.wSecond > 59 || t.wMilliseconds > 999 || t.wDay < 1) {
+        return false;
+    }
+    const unsigned days = kDays[t.wMonth - 1] + (t.wMonth == 2 && IsLeap(t.wYear) ? 1 : 0);
+    return t.wDay <= days;
+}
+
+bool ToUnits(const SYSTEMTIME& t, std::int64_t& units) {
+    if (!IsValid(t)) {
+        return false;
+    }
+    const std::int64_t days = DaysFromCivil(t.wYear, t.wMonth, t.wDay) + kEpochDays1601;
+    units = days * kUnitsPerDay +
+            ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 * kUnitsPerMillisecond +
+            t.wMilliseconds * kUnitsPerMillisecond;
+    return true;
+}
+
+bool FromUnits(std::int64_t units, SYSTEMTIME& t) {
+    if (units < 0) {
+        return false;
+    }
+    const std::int64_t days = units / kUnitsPerDay;
+    std::int64_t rest = (units % kUnitsPerDay) / kUnitsPerMillisecond;
+    std::int64_t year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    CivilFromDays(days - kEpochDays1601, year, month, day);
+    if (year > 30827) {
+        return false;
+    }
+    t.wYear = static_cast<WORD>(year);
+    t.wMonth = static_cast<WORD>(month);
+    t.wDay = static_cast<WORD>(day);
+    t.wDayOfWeek = static_cast<WORD>((days + 1) % 7);  // 1601-01-01 was a Monday
+    t.wMilliseconds = static_cast<WORD>(rest % 1000);
+    rest /= 1000;
+    t.wSecond = static_cast<WORD>(rest % 60);
+    rest /= 60;
+    t.wMinute = static_cast<WORD>(rest % 60);
+    t.wHour = static_cast<WORD>(rest / 60);
+    return true;
+}
+
+bool Shift(const SYSTEMTIME& in, std::int64_t minutes, SYSTEMTIME& out) {
+    std::int64_t units = 0;
+    return ToUnits(in, units) && FromUnits(units + minutes * kUnitsPerMinute, out);
+}
+
+std::u16string Number(unsigned value, int minimumDigits) {
+    std::u16string text;
+    do {
+        text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
+        value /= 10;
+    } while (value != 0);
+    while (static_cast<int>(text.size()) < minimumDigits) {
+        text.insert(text.begin(), u'0');
+    }
+    return text;
+}
+
+bool Deliver(const std::u16string& made, std::u16string& text, std::uint32_t bufferUnits) {
+    if (made.size() + 1 > bufferUnits) {
+        return false;
+    }
+    text = made;
+    return true;
+}
+
+class FakeProfileList final : public platform::ProfileList {
+  public:
+    explicit FakeProfileList(std::vector<std::u16string> names) : names_(std::move(names)) {
+        Platform().profileListOpen = true;
+    }
+    ~FakeProfileList() override { Platform().profileListOpen = false; }
+
+    long EnumName(std::uint32_t index, std::u16string& name,
+                  std::uint32_t nameBufferUnits) override {
+        if (Platform().profileEnumFailIndex && *Platform().profileEnumFailIndex == index) {
+            return Platform().profileEnumFailCode;
+        }
+        if (index >= names_.size()) {
+            return platform::kProfileEnumNoMoreItems;
+        }
+        if (names_[index].size() + 1 > nameBufferUnits) {
+            return 234;  // ERROR_MORE_DATA
+        }
+        name = names_[index];
+        return platform::kProfileEnumOk;
+    }
+
+  private:
+    std::vector<std::u16string> names_;
+};
+
+}  // namespace
+
+namespace platform {
+
+void ConsoleWriteNarrow(std::string_view text) {
+    Platform().console.append(text);
+    Platform().narrowConsole.append(text);
+}
+
+void ConsoleWriteWide(std::u16string_view text) {
+    Platform().console += Utf16ToUtf8(text);
+    Platform().wideConsole.append(text);
+}
+
+void ConsoleFlush() {}
+
+bool ReadComputerName(std::u16string& name, std::uint32_t bufferUnits) {
+    const auto& configured = Platform().computerName;
+    if (!configured || configured->size() + 1 > bufferUnits) {
+        return false;
+    }
+    name = *configured;
+    return true;
+}
+
+std::uint32_t ReadCurrentDirectory(std::u16string& directory, std::uint32_t bufferUnits) {
+    if (Platform().failCurrentDirectory) {
+        return 0;
+    }
+    std::u16string current;
+    if (Platform().currentDirectory) {
+        current = *Platform().currentDirectory;
+    } else {
+        std::error_code error;
+        current = std::filesystem::current_path(error).u16string();
+        if (error) {
+            return 0;
+        }
+    }
+    if (current.size() + 1 > bufferUnits) {
+        return static_cast<std::uint32_t>(current.size() + 1);
+    }
+    directory = current;
+    return static_cast<std::uint32_t>(current.size());
+}
+
+std::unique_ptr<ProfileList> ProfileList::Open() {
+    ++Platform().profileOpenCount;
+    if (!Platform().profiles) {
+        return nullptr;
+    }
+    return std::make_unique<FakeProfileList>(*Platform().profiles);
+}
+
+bool LookupAccount(std::u16string_view sidText, std::u16string& domain, std::u16string& name) {
+    ++Platform().accountLookupCount;
+    for (const fake::Account& account : Platform().accounts) {
+        if (account.sidText == sidText) {
+            domain = account.domain;
+            name = account.name;
+            return true;
+        }
+    }
+    return false;
+}
+
+SYSTEMTIME LocalNow() {
+    return Platform().localNow;
+}
+
+bool LocalToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) {
+    return !Platform().failLocalToUtc && Shift(local, -Platform().utcOffsetMinutes, utc);
+}
+
+bool UtcToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {
+    return !Platform().failUtcToLocal && Shift(utc, Platform().utcOffsetMinutes, local);
+}
+
+bool SystemTimeToFileTimeUnits(const SYSTEMTIME& time, FILETIME& fileTime) {
+    std::int64_t units = 0;
+    if (!ToUnits(time, units)) {
+        return false;
+    }
+    fileTime.dwLowDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(units));
+    fileTime.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(units) >> 32);
+    return true;
+}
+
+bool FileTimeUnitsToSystemTime(const FILETIME& fileTime, SYSTEMTIME& time) {
+    const std::uint64_t units =
+        (std::uint64_t{fileTime.dwHighDateTime} << 32) | fileTime.dwLowDateTime;
+    return units <= 0x7FFFFFFFFFFFFFFFull && FromUnits(static_cast<std::int64_t>(units), time);
+}
+
+bool FormatShortDate(const SYSTEMTIME& time, std::u16string& text, std::uint32_t bufferUnits) {
+    if (Platform().failDateText || !IsValid(time)) {
+        return false;
+    }
+    return Deliver(
+        Number(time.wMonth, 1) + u"/" + Number(time.wDay, 1) + u"/" + Number(time.wYear, 4), text,
+        bufferUnits);
+}
+
+bool FormatLongTime(const SYSTEMTIME& time, std::u16string& text, std::uint32_t bufferUnits) {
+    if (Platform().failTimeText || !IsValid(time)) {
+        return false;
+    }
+    const unsigned hour12 = time.wHour % 12 == 0 ? 12 : time.wHour % 12;
+    return Deliver(Number(hour12, 1) + u":" + Number(time.wMinute, 2) + u":" +
+                       Number(time.wSecond, 2) + (time.wHour < 12 ? u" AM" : u" PM"),
+                   text, bufferUnits);
+}
+
+bool PathExists(std::u16string_view path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::path(path), error);
+}
+
+bool MakeDirectory(std::u16string_view path) {
+    const std::u16string key(path);
+    if (Platform().uncreatableDirectories.count(key) != 0) {
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::create_directory(std::filesystem::path(path), error)) {
+        return false;
+    }
+    Platform().createdDirectories.push_back(key);
+    return true;
+}
+
+OutputFile::~OutputFile() {
+    Close();
+}
+
+bool OutputFile::Open(std::u16string_view path) {
+    Close();
+    failed_ = false;
+    stream_ = std::fopen(std::filesystem::path(path).string().c_str(), "wb");
+    return stream_ != nullptr;
+}
+
+void OutputFile::Write(const void* bytes, std::size_t size) {
+    if (stream_ == nullptr || std::fwrite(bytes, 1, size, stream_) != size) {
+        failed_ = true;
+    }
+}
+
+bool OutputFile::Close() {
+    if (stream_ == nullptr) {
+        return false;
+    }
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    return closed && !failed_;
+}
+
+}  // namespace platform

@@ -1,0 +1,70 @@
+#pragma once
+
+// A fake OS layer for the core's unit tests, linked in place of the real one.
+// Files and directories are real (std::filesystem), so path tests run in a
+// temporary directory; everything else is state the test sets. Reset() puts
+// every setting back to its default.
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/OleAuto.h"
+
+namespace fake {
+
+struct Account {
+    std::u16string sidText;
+    std::u16string domain;
+    std::u16string name;
+};
+
+struct PlatformState {
+    // Console: everything written, narrow text as UTF-8 and wide as UTF-8 too,
+    // in call order; `narrowConsole`/`wideConsole` keep each kind apart.
+    std::string console;
+    std::string narrowConsole;
+    std::u16string wideConsole;
+
+    // Computer name; nullopt makes ReadComputerName fail.
+    std::optional<std::u16string> computerName = u"PC01";
+
+    // Profile list: nullopt makes Open fail. Enumeration fails with
+    // `profileEnumFailCode` at index `profileEnumFailIndex`, if set.
+    std::optional<std::vector<std::u16string>> profiles = std::vector<std::u16string>{};
+    std::optional<std::uint32_t> profileEnumFailIndex;
+    long profileEnumFailCode = 5;  // ERROR_ACCESS_DENIED
+    int profileOpenCount = 0;
+    bool profileListOpen = false;
+
+    // Account look-up table.
+    std::vector<Account> accounts;
+    int accountLookupCount = 0;
+
+    // Clock: LocalNow gives `localNow`; local time is UTC plus
+    // `utcOffsetMinutes`; the conversions fail when told to.
+    SYSTEMTIME localNow{2016, 5, 4, 26, 12, 20, 8, 345};
+    int utcOffsetMinutes = 0;
+    bool failLocalToUtc = false;
+    bool failUtcToLocal = false;
+
+    // Date text: the English short date and time; either can be made to fail.
+    bool failDateText = false;
+    bool failTimeText = false;
+
+    // Current directory: nullopt uses the process's real one. `failCurrentDirectory`
+    // makes the query return 0.
+    std::optional<std::u16string> currentDirectory;
+    bool failCurrentDirectory = false;
+
+    // Paths (in the program's own form) whose creation fails.
+    std::set<std::u16string> uncreatableDirectories;
+    std::vector<std::u16string> createdDirectories;
+};
+
+PlatformState& Platform();
+void ResetPlatform();
+
+}  // namespace fake
