@@ -111,7 +111,9 @@ HRESULT FromSqlite(int status) {
 HRESULT DatastoreReader::Open(const std::string& pathUtf8,
                               std::shared_ptr<DatastoreReader>& reader) {
     sqlite3* raw = nullptr;
-    const int status = sqlite3_open_v2(pathUtf8.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    // The reader's own mutex serialises the connection's use.
+    const int status = sqlite3_open_v2(pathUtf8.c_str(), &raw,
+                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     Database database(raw);
     if (status != SQLITE_OK) {
         return FromSqlite(status);

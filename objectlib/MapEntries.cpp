@@ -28,7 +28,8 @@ HRESULT MapEntries::Set(const VARIANT& key, const VARIANT& value) {
         return DISP_E_TYPEMISMATCH;
     }
     OwnedVariant copy;
-    HRESULT hr = VariantCopyInd(&copy.Get(), &value);
+    // Some SDKs declare the source without const; it is only read.
+    HRESULT hr = VariantCopyInd(&copy.Get(), const_cast<VARIANT*>(&value));
     if (FAILED(hr)) {
         return hr;
     }

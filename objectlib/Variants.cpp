@@ -11,7 +11,8 @@ void StoreOut(VARIANT value, VARIANT& out) {
 HRESULT CopyOut(const VARIANT& source, VARIANT& out) {
     VARIANT copy;
     VariantInit(&copy);
-    const HRESULT hr = VariantCopy(&copy, &source);
+    // Some SDKs declare the source without const; it is only read.
+    const HRESULT hr = VariantCopy(&copy, const_cast<VARIANT*>(&source));
     if (FAILED(hr)) {
         VariantClear(&copy);
         return FailOut(hr, out);

@@ -56,6 +56,11 @@ template <typename Emit>
 void DecodeUtf8(std::string_view text, Emit emit) {
     std::size_t index = 0;
     while (index < text.size()) {
+        // URLs are mostly ASCII.
+        if (static_cast<unsigned char>(text[index]) < 0x80) {
+            emit(static_cast<char16_t>(text[index++]));
+            continue;
+        }
         const char32_t value = DecodeOne(text, index);
         if (value >= 0x10000) {
             const char32_t offset = value - 0x10000;

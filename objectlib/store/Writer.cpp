@@ -102,6 +102,11 @@ std::unique_ptr<DatastoreWriter> DatastoreWriter::Open(const std::filesystem::pa
         error = PathToUtf8(path) + ": no such datastore (create one with kelodb init)";
         return nullptr;
     }
+    if (!exists && path.has_parent_path()) {
+        // A new datastore may be the first file of its folder (the product's
+        // default location, say).
+        std::filesystem::create_directories(path.parent_path(), ignored);
+    }
     sqlite3* raw = nullptr;
     const int status = sqlite3_open_v2(PathToUtf8(path).c_str(), &raw,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

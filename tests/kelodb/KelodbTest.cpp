@@ -131,6 +131,9 @@ TEST_F(KelodbTest, ImportCreatesAMissingDatastoreAndReadsFiles) {
     const std::string file = WriteFile("visits.jsonl", kGoodLine + "\n" + kGoodLine);
     ASSERT_EQ(Run({"import", "--db", db_, file}), 0) << err_;
     EXPECT_EQ(Rows().size(), 2u);
+    const std::string nested = (dir_ / "new" / "folder" / "datastore.db").string();
+    ASSERT_EQ(Run({"import", "--db", nested, file}), 0) << err_;
+    EXPECT_EQ(Rows(nested).size(), 2u);
     EXPECT_EQ(Run({"import", "--db", db_, (dir_ / "missing.jsonl").string()}), 1);
     EXPECT_EQ(Rows().size(), 2u);
 }
