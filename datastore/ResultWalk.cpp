@@ -155,7 +155,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
                 continue;
             }
             ScopedVariant categories;
-            VariantCopyInd(categories.Out(), &slot.Get());
+            VariantCopyInd(categories.Out(), slot.Out());
             CategoryNamesFromList(categories.Detach(), record.categories);
 
             record.userName = label;

@@ -28,13 +28,18 @@ std::u16string_view KeyText(const VARIANT& key) {
     return BstrView(key.bstrVal);
 }
 
+// Windows' VariantCopy takes its source as non-const; it does not change it.
+VARIANT* Source(const VARIANT& source) {
+    return const_cast<VARIANT*>(&source);
+}
+
 // Stores `source` into an out VARIANT as the contract asks: what it held is
 // freed first.
 HRESULT Store(VARIANT* out, const Value& source, HRESULT code) {
     if (FAILED(code)) {
         return code;
     }
-    const HRESULT copied = VariantCopy(out, &source.Get());
+    const HRESULT copied = VariantCopy(out, Source(source.Get()));
     return FAILED(copied) ? copied : code;
 }
 
@@ -194,7 +199,7 @@ Value::Value(const Value& other) : target_(other.target_) {
     if ((other.variant_.vt & VT_BYREF) != 0) {
         variant_ = other.variant_;
     } else {
-        VariantCopy(&variant_, &other.variant_);
+        VariantCopy(&variant_, Source(other.variant_));
     }
 }
 
