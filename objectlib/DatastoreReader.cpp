@@ -1,0 +1,251 @@
+#include "objectlib/DatastoreReader.h"
+
+#include <algorithm>
+
+#include "objectlib/KeloErrors.h"
+#include "objectlib/store/CategoryText.h"
+#include "objectlib/store/Schema.h"
+#include "objectlib/store/Utf.h"
+
+namespace kelo {
+namespace {
+
+// How long a read waits for a writer that holds the file locked (a WAL file
+// being recovered, or a datastore in another journal mode).
+constexpr int kBusyTimeoutMs = 5'000;
+
+// Ends the read transaction on every path.
+class ReadTransaction {
+  public:
+    explicit ReadTransaction(sqlite3* database) : database_(database) {}
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+    ~ReadTransaction() {
+        if (open_) {
+            sqlite3_exec(database_, "COMMIT", nullptr, nullptr, nullptr);
+        }
+    }
+    int Begin() {
+        const int status = sqlite3_exec(database_, "BEGIN", nullptr, nullptr, nullptr);
+        open_ = status == SQLITE_OK;
+        return status;
+    }
+
+  private:
+    sqlite3* database_;
+    bool open_ = false;
+};
+
+HRESULT ReadNumber(sqlite3* database, const char* sql, std::int64_t& value) {
+    int status = SQLITE_OK;
+    const Statement statement = Prepare(database, sql, status);
+    if (status == SQLITE_OK) {
+        status = sqlite3_step(statement.get());
+    }
+    if (status != SQLITE_ROW) {
+        return FromSqlite(status);
+    }
+    value = sqlite3_column_int64(statement.get(), 0);
+    return S_OK;
+}
+
+std::string_view ColumnText(sqlite3_stmt* statement, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    if (text == nullptr) {
+        return {};
+    }
+    return {text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
+}
+
+// Keeps the `limit` oldest visits (by time, then storage order) of the
+// snapshot, in their users' lists.
+void KeepOldest(std::uint32_t limit, const std::vector<std::int64_t>& visitIds,
+                Snapshot& snapshot) {
+    struct Order {
+        std::int64_t timeMs;
+        std::int64_t id;
+        bool operator<(const Order& other) const {
+            return timeMs != other.timeMs ? timeMs < other.timeMs : id < other.id;
+        }
+    };
+    std::vector<Order> order(snapshot.rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = {snapshot.rows[i].timeMs, visitIds[i]};
+    }
+    std::nth_element(order.begin(), order.begin() + (limit - 1), order.end());
+    const Order last = order[limit - 1];
+    order = {};
+
+    std::size_t kept = 0;
+    for (SnapshotUser& user : snapshot.users) {
+        const std::size_t first = kept;
+        for (std::size_t i = user.firstRow; i < user.firstRow + user.rowCount; ++i) {
+            if (!(last < Order{snapshot.rows[i].timeMs, visitIds[i]})) {
+                snapshot.rows[kept++] = snapshot.rows[i];
+            }
+        }
+        user.firstRow = first;
+        user.rowCount = kept - first;
+    }
+    snapshot.rows.resize(kept);
+}
+
+}  // namespace
+
+HRESULT FromSqlite(int status) {
+    switch (status & 0xFF) {
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+        case SQLITE_FORMAT:
+            return kNotADatastore;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return kDatastoreBusy;
+        case SQLITE_NOMEM:
+            return E_OUTOFMEMORY;
+        default:
+            return kDatastoreUnreadable;
+    }
+}
+
+HRESULT DatastoreReader::Open(const std::string& pathUtf8,
+                              std::shared_ptr<DatastoreReader>& reader) {
+    sqlite3* raw = nullptr;
+    const int status = sqlite3_open_v2(pathUtf8.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    Database database(raw);
+    if (status != SQLITE_OK) {
+        return FromSqlite(status);
+    }
+    sqlite3_extended_result_codes(database.get(), 1);
+    sqlite3_busy_timeout(database.get(), kBusyTimeoutMs);
+    sqlite3_exec(database.get(), "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    std::shared_ptr<DatastoreReader> opened(new DatastoreReader(std::move(database)));
+    const HRESULT hr = opened->CheckSchema();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    reader = std::move(opened);
+    return S_OK;
+}
+
+HRESULT DatastoreReader::CheckSchema() {
+    sqlite3* database = database_.get();
+    std::int64_t applicationId = 0;
+    std::int64_t version = 0;
+    HRESULT hr = ReadNumber(database, "PRAGMA application_id", applicationId);
+    if (SUCCEEDED(hr)) {
+        hr = ReadNumber(database, "PRAGMA user_version", version);
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (applicationId != kApplicationId || version != kSchemaVersion) {
+        return kUnknownSchema;
+    }
+    int status = SQLITE_OK;
+    allUsers_ = Prepare(database, "SELECT id, sid FROM users ORDER BY sid", status);
+    if (status == SQLITE_OK) {
+        oneUser_ = Prepare(database, "SELECT id, sid FROM users WHERE sid = ?1", status);
+    }
+    if (status == SQLITE_OK) {
+        // The index on (user_id, time_ms) gives the rows in this order.
+        visits_ = Prepare(database,
+                          "SELECT id, time_ms, allowed, url, categories FROM visits "
+                          "WHERE user_id = ?1 AND time_ms BETWEEN ?2 AND ?3 "
+                          "ORDER BY time_ms, id LIMIT ?4",
+                          status);
+    }
+    if (status != SQLITE_OK) {
+        // Marked as a datastore of this version, yet without its tables.
+        const HRESULT cause = FromSqlite(status);
+        return cause == kDatastoreUnreadable ? kUnknownSchema : cause;
+    }
+    return S_OK;
+}
+
+HRESULT DatastoreReader::Read(const Query& query, Snapshot& snapshot) {
+    const std::lock_guard lock(mutex_);
+    ReadTransaction transaction(database_.get());
+    if (const int status = transaction.Begin(); status != SQLITE_OK) {
+        return FromSqlite(status);
+    }
+    std::vector<std::int64_t> userIds;
+    HRESULT hr = ReadUsers(query, snapshot, userIds);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // Only an answer of several users can need trimming afterwards.
+    const bool trimLater = query.maxResults && userIds.size() > 1;
+    std::vector<std::int64_t> visitIds;
+    for (std::size_t i = 0; i < userIds.size(); ++i) {
+        snapshot.users[i].firstRow = snapshot.rows.size();
+        hr = ReadVisits(userIds[i], query, snapshot, trimLater ? &visitIds : nullptr);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        snapshot.users[i].rowCount = snapshot.rows.size() - snapshot.users[i].firstRow;
+    }
+    if (trimLater && snapshot.rows.size() > *query.maxResults) {
+        if (*query.maxResults == 0) {
+            snapshot.rows.clear();
+            for (SnapshotUser& user : snapshot.users) {
+                user.rowCount = 0;
+            }
+        } else {
+            KeepOldest(*query.maxResults, visitIds, snapshot);
+        }
+    }
+    std::erase_if(snapshot.users, [](const SnapshotUser& user) { return user.rowCount == 0; });
+    return S_OK;
+}
+
+HRESULT DatastoreReader::ReadUsers(const Query& query, Snapshot& snapshot,
+                                   std::vector<std::int64_t>& ids) {
+    sqlite3_stmt* statement = query.user ? oneUser_.get() : allUsers_.get();
+    const StatementUse use(statement);
+    std::string sid;
+    if (query.user) {
+        sid = Utf16ToUtf8(*query.user);
+        sqlite3_bind_text64(statement, 1, sid.data(), sid.size(), SQLITE_STATIC, SQLITE_UTF8);
+    }
+    int status = SQLITE_OK;
+    while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
+        ids.push_back(sqlite3_column_int64(statement, 0));
+        snapshot.users.push_back(SnapshotUser{Utf8ToUtf16(ColumnText(statement, 1)), 0, 0});
+    }
+    return status == SQLITE_DONE ? S_OK : FromSqlite(status);
+}
+
+HRESULT DatastoreReader::ReadVisits(std::int64_t userId, const Query& query, Snapshot& snapshot,
+                                    std::vector<std::int64_t>* visitIds) {
+    sqlite3_stmt* statement = visits_.get();
+    const StatementUse use(statement);
+    sqlite3_bind_int64(statement, 1, userId);
+    sqlite3_bind_int64(statement, 2, query.startMs);
+    sqlite3_bind_int64(statement, 3, query.endMs);
+    sqlite3_bind_int64(statement, 4,
+                       query.maxResults ? std::int64_t{*query.maxResults} : std::int64_t{-1});
+    int status = SQLITE_OK;
+    while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
+        VisitRow row{};
+        row.timeMs = sqlite3_column_int64(statement, 1);
+        row.allowed = sqlite3_column_int(statement, 2) != 0;
+        const std::string_view url = snapshot.urls.Store(ColumnText(statement, 3));
+        row.url = url.data();
+        row.urlBytes = static_cast<std::uint32_t>(url.size());
+        const std::size_t firstCategory = snapshot.categories.size();
+        if (firstCategory > 0xFFFFFFFFu ||
+            !DecodeCategories(ColumnText(statement, 4), snapshot.categories)) {
+            return kNotADatastore;
+        }
+        row.firstCategory = static_cast<std::uint32_t>(firstCategory);
+        row.categoryCount = static_cast<std::uint32_t>(snapshot.categories.size() - firstCategory);
+        snapshot.rows.push_back(row);
+        if (visitIds != nullptr) {
+            visitIds->push_back(sqlite3_column_int64(statement, 0));
+        }
+    }
+    return status == SQLITE_DONE ? S_OK : FromSqlite(status);
+}
+
+}  // namespace kelo

@@ -1,0 +1,124 @@
+#include "objectlib/store/Utf.h"
+
+#include <cstdint>
+
+namespace kelo {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes one code point at `text[index]` and advances `index`. An invalid
+// sequence yields one U+FFFD for its maximal valid prefix (Unicode's
+// recommended practice), so the count and the conversion always agree.
+char32_t DecodeOne(std::string_view text, std::size_t& index) {
+    const auto lead = static_cast<unsigned char>(text[index]);
+    ++index;
+    if (lead < 0x80) {
+        return lead;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    char32_t value = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 1;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 2;
+        value = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 3;
+        value = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+    } else {
+        return kReplacement;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (index >= text.size()) {
+            return kReplacement;
+        }
+        const auto next = static_cast<unsigned char>(text[index]);
+        if (next < low || next > high) {
+            return kReplacement;
+        }
+        low = 0x80;
+        high = 0xBF;
+        value = (value << 6) | (next & 0x3F);
+        ++index;
+    }
+    return value;
+}
+
+template <typename Emit>
+void DecodeUtf8(std::string_view text, Emit emit) {
+    std::size_t index = 0;
+    while (index < text.size()) {
+        const char32_t value = DecodeOne(text, index);
+        if (value >= 0x10000) {
+            const char32_t offset = value - 0x10000;
+            emit(static_cast<char16_t>(0xD800 + (offset >> 10)));
+            emit(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
+        } else {
+            emit(static_cast<char16_t>(value));
+        }
+    }
+}
+
+void AppendUtf8(char32_t value, std::string& out) {
+    if (value < 0x80) {
+        out.push_back(static_cast<char>(value));
+    } else if (value < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (value >> 6)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    } else if (value < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (value >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (value >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    }
+}
+
+}  // namespace
+
+std::size_t Utf16Length(std::string_view text) {
+    std::size_t units = 0;
+    DecodeUtf8(text, [&units](char16_t) { ++units; });
+    return units;
+}
+
+void Utf8ToUtf16Into(std::string_view text, char16_t* units) {
+    DecodeUtf8(text, [&units](char16_t unit) { *units++ = unit; });
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    std::u16string out(Utf16Length(text), u'\0');
+    Utf8ToUtf16Into(text, out.data());
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            AppendUtf8(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00), out);
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            AppendUtf8(kReplacement, out);
+        } else {
+            AppendUtf8(unit, out);
+        }
+    }
+    return out;
+}
+
+}  // namespace kelo

@@ -1,0 +1,277 @@
+#include "tests/objectlib/TestSupport.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "objectlib/store/Location.h"
+#include "objectlib/store/Utf.h"
+#include "objectlib/store/Writer.h"
+
+namespace objectlib_test {
+
+std::filesystem::path DatastoreFile() {
+    // These tests replace and remove the file: never the real datastore.
+    const char* setting = std::getenv("KELO_DATASTORE");
+    if (setting == nullptr || *setting == '\0') {
+        std::fputs("objectlib_tests: set KELO_DATASTORE to a scratch file (ctest does)\n", stderr);
+        std::exit(2);
+    }
+    return kelo::DatastorePath();
+}
+
+void RemoveDatastore() {
+    std::error_code ignored;
+    const std::filesystem::path file = DatastoreFile();
+    std::filesystem::remove(file, ignored);
+    std::filesystem::remove(file.string() + "-wal", ignored);
+    std::filesystem::remove(file.string() + "-shm", ignored);
+}
+
+void WriteDatastore(const std::vector<StoredVisit>& visits) {
+    RemoveDatastore();
+    std::string error;
+    auto writer = kelo::DatastoreWriter::Open(DatastoreFile(), kelo::OpenMode::kCreateNew, error);
+    ASSERT_TRUE(writer) << error;
+    ASSERT_TRUE(writer->Begin(error)) << error;
+    for (const StoredVisit& visit : visits) {
+        ASSERT_TRUE(writer->Add(visit.user, visit.url, visit.timeMs, visit.allowed,
+                                visit.categories, error))
+            << error;
+    }
+    ASSERT_TRUE(writer->Commit(error)) << error;
+}
+
+void WriteRawFile(const std::string& bytes) {
+    RemoveDatastore();
+    std::ofstream file(DatastoreFile(), std::ios::binary);
+    file << bytes;
+}
+
+ManagerHolder Manager() {
+    ManagerHolder manager;
+    EXPECT_EQ(CreateManager(manager), 0);
+    return manager;
+}
+
+VARIANT Text(std::u16string_view text) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(AsOle(text.data()), static_cast<UINT>(text.size()));
+    return value;
+}
+
+VARIANT Dispatch(IDispatch* object) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_DISPATCH;
+    value.pdispVal = object;
+    if (object != nullptr) {
+        object->AddRef();
+    }
+    return value;
+}
+
+VARIANT Int(std::int32_t value) {
+    VARIANT variant;
+    VariantInit(&variant);
+    variant.vt = VT_INT;
+    variant.intVal = value;
+    return variant;
+}
+
+HRESULT SetEntry(IVariantMap& map, std::u16string_view key, VARIANT value) {
+    VARIANT keyText = Text(key);
+    const HRESULT hr = map.Set(keyText, value);
+    VariantClear(&keyText);
+    VariantClear(&value);
+    return hr;
+}
+
+OwningHolder<IVariantMap> MakeQuery(NSVumoUtil::IHLPKELOManager& manager, std::u16string_view user,
+                                    std::u16string_view maxResults, IVariantMap* filters) {
+    auto query = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
+    EXPECT_EQ(SetEntry(*query.Get(), u"command", Text(u"query")), S_OK);
+    EXPECT_EQ(SetEntry(*query.Get(), u"queryType", Text(u"urls")), S_OK);
+    EXPECT_EQ(SetEntry(*query.Get(), u"countersType", Text(u"total")), S_OK);
+    EXPECT_EQ(SetEntry(*query.Get(), u"user", Text(user)), S_OK);
+    EXPECT_EQ(SetEntry(*query.Get(), u"maxResults", Text(maxResults)), S_OK);
+    if (filters != nullptr) {
+        EXPECT_EQ(SetEntry(*query.Get(), u"dateTimeFilters", Dispatch(filters)), S_OK);
+    }
+    return query;
+}
+
+namespace {
+
+SYSTEMTIME SystemTimeOf(std::int64_t ms) {
+    const std::int64_t days = (ms >= 0 ? ms : ms - 86'399'999) / 86'400'000;
+    std::int64_t rest = ms - days * 86'400'000;
+    // Civil date from days since 1970 (H. Hinnant).
+    const std::int64_t z = days + 719'468;
+    const std::int64_t era = (z >= 0 ? z : z - 146'096) / 146'097;
+    const std::int64_t doe = z - era * 146'097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36'524 - doe / 146'096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    SYSTEMTIME time{};
+    time.wYear = static_cast<WORD>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(doy - (153 * mp + 2) / 5 + 1);
+    time.wMilliseconds = static_cast<WORD>(rest % 1000);
+    rest /= 1000;
+    time.wSecond = static_cast<WORD>(rest % 60);
+    rest /= 60;
+    time.wMinute = static_cast<WORD>(rest % 60);
+    time.wHour = static_cast<WORD>(rest / 60);
+    return time;
+}
+
+}  // namespace
+
+OwningHolder<IVariantMap> MakeFilters(NSVumoUtil::IHLPKELOManager& manager, std::int64_t startMs,
+                                      std::int64_t endMs) {
+    auto start = Create<IKELODateTime>(manager, kClassDateTime, IID_IKELODateTime);
+    auto end = Create<IKELODateTime>(manager, kClassDateTime, IID_IKELODateTime);
+    auto filter = Create<IDateTimeFilter>(manager, kClassDateTimeFilter, IID_IDateTimeFilter);
+    EXPECT_EQ(NSVumoUtil::ConvertFromSystemTime(SystemTimeOf(startMs), *start.Get()), 0);
+    EXPECT_EQ(NSVumoUtil::ConvertFromSystemTime(SystemTimeOf(endMs), *end.Get()), 0);
+    EXPECT_EQ(filter->SetEnd(end.Get()), S_OK);
+    EXPECT_EQ(filter->SetStart(start.Get()), S_OK);
+    auto filters = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
+    EXPECT_EQ(SetEntry(*filters.Get(), u"All", Dispatch(filter.Get())), S_OK);
+    return filters;
+}
+
+HRESULT Execute(NSVumoUtil::IHLPKELOManager& manager, IVariantMap& query, VARIANT& result) {
+    auto datastore = Create<IDatastore>(manager, kClassDatastore, IID_IDatastore);
+    if (!datastore) {
+        return E_FAIL;
+    }
+    VARIANT queryValue = Dispatch(&query);
+    const HRESULT hr = datastore->Execute(queryValue, &result);
+    VariantClear(&queryValue);
+    return hr;
+}
+
+namespace {
+
+template <typename Interface>
+OwningHolder<Interface> As(const VARIANT& value, const IID& iid) {
+    OwningHolder<Interface> object;
+    EXPECT_EQ(value.vt, VT_DISPATCH);
+    if (value.vt == VT_DISPATCH && value.pdispVal != nullptr) {
+        EXPECT_EQ(value.pdispVal->QueryInterface(iid, reinterpret_cast<void**>(object.Put())),
+                  S_OK);
+    }
+    return object;
+}
+
+VARIANT Key(std::u16string_view text) {
+    return Text(text);
+}
+
+ReadVisit ReadOne(IVariantMap& visit) {
+    ReadVisit read;
+    LONG count = 0;
+    EXPECT_EQ(visit.Count(&count), S_OK);
+    EXPECT_EQ(count, 4);
+    VARIANT value;
+    VariantInit(&value);
+    const auto get = [&](std::u16string_view name, VARTYPE type) {
+        VARIANT key = Key(name);
+        EXPECT_EQ(visit.Get(key, &value), S_OK) << "Get of a visit key";
+        VariantClear(&key);
+        EXPECT_EQ(value.vt, type);
+        return value.vt == type;
+    };
+    if (get(u"URL", VT_BSTR)) {
+        read.url = BstrView(value.bstrVal);
+    }
+    if (get(u"DATE", VT_DATE)) {
+        read.dateMs = std::llround((value.date - 25'569.0) * 86'400'000.0);
+    }
+    if (get(u"ALLOWED", VT_BOOL)) {
+        read.allowed = value.boolVal;
+    }
+    if (get(u"CATEGORIES", VT_DISPATCH)) {
+        auto list = As<IVariantList>(value, IID_IVariantList);
+        LONG items = 0;
+        EXPECT_EQ(list->Count(&items), S_OK);
+        VARIANT item;
+        VariantInit(&item);
+        for (LONG i = 0; i < items; ++i) {
+            EXPECT_EQ(list->ItemAt(i, &item), S_OK);
+            EXPECT_EQ(item.vt, VT_INT);
+            read.categories.push_back(item.intVal);
+        }
+        VariantClear(&item);
+    }
+    VariantClear(&value);
+    return read;
+}
+
+}  // namespace
+
+ReadResult Walk(const VARIANT& result) {
+    ReadResult read;
+    auto map = As<IVariantMap>(result, IID_IVariantMap);
+    if (!map) {
+        return read;
+    }
+    LONG users = 0;
+    EXPECT_EQ(map->Count(&users), S_OK);
+    VARIANT key;
+    VARIANT value;
+    VariantInit(&key);
+    VariantInit(&value);
+    for (LONG u = 0; u < users; ++u) {
+        EXPECT_EQ(map->KeyAt(u, &key), S_OK);
+        EXPECT_EQ(key.vt, VT_BSTR);
+        EXPECT_EQ(map->ValueAt(u, &value), S_OK);
+        auto perUser = As<IVariantMap>(value, IID_IVariantMap);
+        read.emplace_back(std::u16string(BstrView(key.bstrVal)), std::vector<ReadVisit>());
+        LONG entries = 0;
+        EXPECT_EQ(perUser->Count(&entries), S_OK);
+        EXPECT_EQ(entries, 1);
+        VARIANT all = Key(u"All");
+        EXPECT_EQ(perUser->Get(all, &value), S_OK);
+        VariantClear(&all);
+        auto list = As<IVariantList>(value, IID_IVariantList);
+        LONG items = 0;
+        EXPECT_EQ(list->Count(&items), S_OK);
+        VARIANT item;
+        VariantInit(&item);
+        for (LONG i = 0; i < items; ++i) {
+            EXPECT_EQ(list->ItemAt(i, &item), S_OK);
+            auto visit = As<IVariantMap>(item, IID_IVariantMap);
+            read.back().second.push_back(ReadOne(*visit.Get()));
+        }
+        VariantClear(&item);
+    }
+    VariantClear(&key);
+    VariantClear(&value);
+    return read;
+}
+
+ReadVisit Expected(const StoredVisit& visit) {
+    return ReadVisit{kelo::Utf8ToUtf16(visit.url), visit.timeMs,
+                     visit.allowed ? VARIANT_TRUE : VARIANT_FALSE, visit.categories};
+}
+
+std::int64_t Ms(int year, int month, int day, int hour, int minute, int second, int millisecond) {
+    // Days since 1970 of a civil date (H. Hinnant), independent of the library's.
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const std::int64_t days = std::int64_t{era} * 146'097 + doe - 719'468;
+    return ((days * 24 + hour) * 60 + minute) * 60'000 + second * 1000 + millisecond;
+}
+
+}  // namespace objectlib_test
