@@ -1,0 +1,33 @@
+#include "app/CDataStoreQuery.h"
+#include "datastore/ObjectAccess.h"
+#include "datastore/ScopedVariant.h"
+#include "platform/Console.h"
+
+HRESULT CDataStoreQuery::ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager,
+                                      const VariantMapHolder& query) {
+    // Released last, after the result.
+    OwningHolder<IDatastore> datastore;
+    const HRESULT created = CreateAs(manager, kClassDatastore, IID_IDatastore, datastore);
+    if (FAILED(created)) {
+        platform::ConsoleWriteWide(u"Datastore object creation failure\n");
+        return created;
+    }
+    if (!query) {
+        return S_OK;
+    }
+
+    const ScopedVariant queryArgument = ScopedVariant::Dispatch(query.Get());
+    ScopedVariant result;
+    const HRESULT executed = datastore->Execute(queryArgument.Get(), result.Out());
+    if (FAILED(executed)) {
+        return executed;
+    }
+
+    VariantMapHolder resultMap;
+    const HRESULT taken = DispatchAs(result.Get(), IID_IVariantMap, resultMap);
+    if (FAILED(taken)) {
+        return taken;
+    }
+    CollectResults(*resultMap.Get());
+    return S_OK;
+}

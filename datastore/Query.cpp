@@ -1,0 +1,50 @@
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "app/CDataStoreQuery.h"
+#include "datastore/ObjectAccess.h"
+#include "datastore/ScopedVariant.h"
+
+namespace {
+
+// The decimal text of `value`, as "%u" gives it.
+std::u16string DecimalText(std::uint32_t value) {
+    char16_t digits[10];
+    std::size_t first = sizeof digits / sizeof digits[0];
+    do {
+        digits[--first] = static_cast<char16_t>(u'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return {digits + first, digits + sizeof digits / sizeof digits[0]};
+}
+
+void SetEntry(IVariantMap& map, std::u16string_view key, const ScopedVariant& value) {
+    const ScopedVariant keyVariant = ScopedVariant::Text(key);
+    map.Set(keyVariant.Get(), value.Get());
+}
+
+void SetText(IVariantMap& map, std::u16string_view key, std::u16string_view text) {
+    SetEntry(map, key, ScopedVariant::Text(text));
+}
+
+}  // namespace
+
+void CDataStoreQuery::BuildQuery(NSVumoUtil::IHLPKELOManager& manager, const std::u16string& user,
+                                 const VariantMapHolder& filter, VariantMapHolder& query) const {
+    query.Reset();
+    if (FAILED(CreateAs(manager, kClassVariantMap, IID_IVariantMap, query))) {
+        return;
+    }
+    IVariantMap& map = *query.Get();
+    SetText(map, u"command", u"query");
+    SetText(map, u"queryType", u"urls");
+    SetText(map, u"countersType", u"total");
+    SetText(map, u"user", user);
+    // The largest count the datastore accepts, sent as text.
+    SetText(map, u"maxResults", DecimalText(std::numeric_limits<std::uint32_t>::max()));
+    if (filter) {
+        SetEntry(map, u"dateTimeFilters", ScopedVariant::Dispatch(filter.Get()));
+    }
+}

@@ -1,0 +1,187 @@
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/CDataStoreQuery.h"
+#include "datastore/ObjectAccess.h"
+#include "datastore/ScopedVariant.h"
+#include "platform/Console.h"
+
+namespace {
+
+// The key BSTRs of one walk, made once and shared by every visit.
+struct WalkKeys {
+    ScopedVariant all = ScopedVariant::Text(u"All");
+    ScopedVariant url = ScopedVariant::Text(u"URL");
+    ScopedVariant date = ScopedVariant::Text(u"DATE");
+    ScopedVariant allowed = ScopedVariant::Text(u"ALLOWED");
+    ScopedVariant categories = ScopedVariant::Text(u"CATEGORIES");
+};
+
+// A count handed out by the datastore is only a hint for reserving: a bogus
+// one must not allocate much.
+constexpr std::size_t kMaxReserveHint = 4096;
+
+template <typename Container>
+void ReserveFor(Container& container, LONG count) {
+    if (count <= 0) {
+        return;
+    }
+    const std::size_t wanted =
+        container.size() + std::min(static_cast<std::size_t>(count), kMaxReserveHint);
+    if (wanted > container.capacity()) {
+        // Never below doubling, so many short lists do not grow it one by one.
+        container.reserve(std::max(wanted, 2 * container.capacity()));
+    }
+}
+
+// The text of a BSTR up to its first NUL character.
+std::u16string_view TextToFirstNul(BSTR text) {
+    const std::u16string_view whole = BstrView(text);
+    return whole.substr(0, whole.find(u'\0'));
+}
+
+// The URL between double quotes, an inner quote doubled so that every CSV
+// reader keeps the field whole.
+void QuoteUrl(BSTR text, std::u16string& url) {
+    const std::u16string_view raw = TextToFirstNul(text);
+    url.reserve(raw.size() + 2);
+    url.push_back(u'"');
+    for (const char16_t unit : raw) {
+        if (unit == u'"') {
+            url.push_back(u'"');
+        }
+        url.push_back(unit);
+    }
+    url.push_back(u'"');
+}
+
+void ReportIncorrectItem(std::u16string_view message) {
+    platform::ConsoleWriteWide(message);
+    platform::ConsoleWriteWide(u"\nIncorrect item");
+}
+
+}  // namespace
+
+void CDataStoreQuery::CollectResults(IVariantMap& result) {
+    const WalkKeys keys;
+    LONG entries = 0;
+    result.Count(&entries);
+    for (LONG entry = 0; entry < entries; ++entry) {
+        std::u16string label;
+        {
+            ScopedVariant key;
+            result.KeyAt(entry, key.Out());
+            if (allUsers) {
+                label = u"ALL";
+            } else {
+                const std::u16string sidText(
+                    key.Type() == VT_BSTR ? TextToFirstNul(key.Get().bstrVal) : u"");
+                label = AccountNameFromSid(sidText);
+            }
+        }
+
+        ScopedVariant value;
+        if (FAILED(result.ValueAt(entry, value.Out()))) {
+            continue;
+        }
+        VariantMapHolder userMap;
+        if (FAILED(DispatchAs(value.Get(), IID_IVariantMap, userMap))) {
+            continue;
+        }
+        // The per-user map normally holds "All" alone; its visits are taken
+        // once however many entries it counts, so none is repeated.
+        LONG userEntries = 0;
+        if (FAILED(userMap->Count(&userEntries)) || userEntries <= 0) {
+            continue;
+        }
+        ScopedVariant listValue;
+        userMap->Get(keys.all.Get(), listValue.Out());
+        OwningHolder<IVariantList> visits;
+        if (FAILED(DispatchAs(listValue.Get(), IID_IVariantList, visits))) {
+            continue;
+        }
+        LONG items = 0;
+        visits->Count(&items);
+        ReserveFor(records, items);
+        for (LONG item = 0; item < items; ++item) {
+            // One out VARIANT serves the item and its four values.
+            ScopedVariant slot;
+            visits->ItemAt(item, slot.Out());
+            VariantMapHolder visit;
+            if (FAILED(DispatchAs(slot.Get(), IID_IVariantMap, visit))) {
+                continue;  // no visit map: nothing to report
+            }
+
+            CUrlRecord record;
+            if (visit->Get(keys.url.Get(), slot.Out()) != S_OK) {
+                ReportIncorrectItem(u"\nError getting url data from product");
+                continue;
+            }
+            if (slot.Type() != VT_BSTR) {
+                ReportIncorrectItem(u"\nError getting url from data");
+                continue;
+            }
+            QuoteUrl(slot.Get().bstrVal, record.url);
+
+            if (visit->Get(keys.date.Get(), slot.Out()) != S_OK) {
+                ReportIncorrectItem(u"\nError getting DATE data from product");
+                continue;
+            }
+            if (slot.Type() != VT_DATE) {
+                ReportIncorrectItem(u"\nError getting DATE from data");
+                continue;
+            }
+            // A date that is no calendar time leaves the text empty; the
+            // visit itself is kept.
+            SYSTEMTIME visitTime{};
+            if (VariantTimeToSystemTime(slot.Get().date, &visitTime) != 0) {
+                FormatDateTime(visitTime, record.dateText);
+            }
+
+            if (visit->Get(keys.allowed.Get(), slot.Out()) != S_OK) {
+                ReportIncorrectItem(u"\nError getting ACTION data from product");
+                continue;
+            }
+            if (slot.Type() != VT_BOOL) {
+                ReportIncorrectItem(u"\nError getting ACTION from data");
+                continue;
+            }
+            record.action = slot.Get().boolVal != 0 ? u"ALLOWED" : u"DENIED";
+
+            if (visit->Get(keys.categories.Get(), slot.Out()) != S_OK) {
+                ReportIncorrectItem(u"\nError getting CATEGORIES LIST data from product");
+                continue;
+            }
+            ScopedVariant categories;
+            VariantCopyInd(categories.Out(), slot.Out());
+            CategoryNamesFromList(categories.Detach(), record.categories);
+
+            record.userName = label;
+            records.push_back(std::move(record));
+        }
+    }
+}
+
+void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
+                                            std::vector<std::u16string>& names) {
+    // Cleared last, after the list is released.
+    const ScopedVariant owned(categories);
+    OwningHolder<IVariantList> list;
+    if (FAILED(DispatchAs(owned.Get(), IID_IVariantList, list))) {
+        return;
+    }
+    LONG count = 0;
+    if (FAILED(list->Count(&count))) {
+        return;
+    }
+    ReserveFor(names, count);
+    for (LONG index = 0; index < count; ++index) {
+        ScopedVariant item;
+        if (FAILED(list->ItemAt(index, item.Out()))) {
+            continue;
+        }
+        names.push_back(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0));
+    }
+}
