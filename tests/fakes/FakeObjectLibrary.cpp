@@ -529,8 +529,12 @@ std::string DescribeLiveObjects() {
     std::string text;
     for (const auto& [id, className] : Objects().live) {
         // Class names are ASCII.
-        text +=
-            "#" + std::to_string(id) + " " + std::string(className.begin(), className.end()) + "\n";
+        // Appended piece by piece: GCC 12 misreports -Wrestrict on a chain of operator+.
+        text += '#';
+        text += std::to_string(id);
+        text += ' ';
+        text.append(className.begin(), className.end());
+        text += '\n';
     }
     return text;
 }
