@@ -32,16 +32,15 @@ class SystemBlocks final : public std::pmr::memory_resource {
         if (raw == MAP_FAILED) {
             throw std::bad_alloc();
         }
-        const auto start = reinterpret_cast<std::uintptr_t>(raw);
-        const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-        if (aligned != start) {
-            munmap(raw, aligned - start);
+        // The first huge-page boundary in the mapping; the rest is given back.
+        auto* const start = static_cast<char*>(raw);
+        const std::size_t offset =
+            (kHugePage - reinterpret_cast<std::uintptr_t>(raw) % kHugePage) % kHugePage;
+        char* const block = start + offset;
+        if (offset != 0) {
+            munmap(start, offset);
         }
-        const std::uintptr_t end = start + mapped;
-        if (end != aligned + size) {
-            munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
-        }
-        void* block = reinterpret_cast<void*>(aligned);
+        munmap(block + size, kHugePage - offset);
 #if defined(MADV_HUGEPAGE)
         // Only advice: where huge pages are off, the block has small ones.
         madvise(block, size, MADV_HUGEPAGE);
