@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -142,9 +143,11 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
                 continue;
             }
             // A date that is no calendar time leaves the text empty; the
-            // visit itself is kept.
+            // visit itself is kept. Wine's oleaut32 reads a NaN as day 0, so
+            // it is refused here before the conversion.
             SYSTEMTIME visitTime{};
-            if (VariantTimeToSystemTime(slot.Get().date, &visitTime) != 0) {
+            const DATE date = slot.Get().date;
+            if (!std::isnan(date) && VariantTimeToSystemTime(date, &visitTime) != 0) {
                 dateText.clear();
                 FormatDateTime(visitTime, dateText);
                 record.dateText = dateText;

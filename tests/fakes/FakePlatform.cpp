@@ -279,48 +279,4 @@ bool FormatLongTime(const SYSTEMTIME& time, std::u16string& text, std::uint32_t 
                    text, bufferUnits);
 }
 
-bool PathExists(std::u16string_view path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::path(path), error);
-}
-
-bool MakeDirectory(std::u16string_view path) {
-    const std::u16string key(path);
-    if (Platform().uncreatableDirectories.count(key) != 0) {
-        return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::create_directory(std::filesystem::path(path), error)) {
-        return false;
-    }
-    Platform().createdDirectories.push_back(key);
-    return true;
-}
-
-OutputFile::~OutputFile() {
-    Close();
-}
-
-bool OutputFile::Open(std::u16string_view path) {
-    Close();
-    failed_ = false;
-    stream_ = std::fopen(std::filesystem::path(path).string().c_str(), "wb");
-    return stream_ != nullptr;
-}
-
-void OutputFile::Write(const void* bytes, std::size_t size) {
-    if (stream_ == nullptr || std::fwrite(bytes, 1, size, stream_) != size) {
-        failed_ = true;
-    }
-}
-
-bool OutputFile::Close() {
-    if (stream_ == nullptr) {
-        return false;
-    }
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    return closed && !failed_;
-}
-
 }  // namespace platform
