@@ -15,8 +15,8 @@ import unittest
 from datetime import datetime, timedelta, timezone
 
 from test_cli import USAGE
-from harness import (HEADER, TempDirTestCase, import_visits, native_path, ostrelin, profiles,
-                     read_report, separator)
+from harness import (HEADER, WINDOWS, TempDirTestCase, import_visits, native_path, ostrelin,
+                     profiles, read_report, separator)
 
 OK = "Proccess finished ok with output : "
 ERRORS = "Proccess finished whith errors\n"
@@ -75,7 +75,9 @@ class BadInputTest(TempDirTestCase):
              "Helper created \n" + OK + self.shown(out, "e.csv") + "\n", "e.csv"),
             ("non-ASCII day count", ["-d:\u0663\u0660"], 0, USAGE, None),
             ("quote-laden unknown argument", ['-"x",y"'], 0, USAGE, None),
-            ("over-long unknown argument", ["-" + "x" * 100_000], 0, USAGE, None),
+            # Windows' command line holds at most 32767 characters.
+            ("over-long unknown argument", ["-" + "x" * (30_000 if WINDOWS else 100_000)], 0,
+             USAGE, None),
             ("non-ASCII report name",
              ["-o:" + os.path.join(out, unicode_name)], 0,
              "Helper created \n" + OK + self.shown(out, unicode_name) + "\n", unicode_name),
@@ -190,6 +192,8 @@ class BadInputTest(TempDirTestCase):
         with open(report, "rb") as file:
             self.assertEqual(file.read(), HEADER_BYTES)
 
+    @unittest.skipIf(WINDOWS, "the test's writer is native SQLite, whose locks and shared "
+                              "memory the program under Wine does not share")
     def test_writer_holding_a_transaction(self):
         """A writer in the middle of its transaction: the export reads what
         is committed and nothing of the rest."""
@@ -206,6 +210,8 @@ class BadInputTest(TempDirTestCase):
         self.assertEqual(len(rows), 20)
         self.assertFalse([row for row in rows if "uncommitted" in row[2]])
 
+    @unittest.skipIf(WINDOWS, "the test's writer is native SQLite, whose locks the program "
+                              "under Wine does not see")
     def test_writer_locking_a_rollback_journal_datastore(self):
         """A datastore switched to a rollback journal and locked by a writer:
         the library waits its while, then the query fails."""
