@@ -128,6 +128,20 @@ def bench_profiles(args, env, work):
     return median_pair(samples), None
 
 
+def machine():
+    """nproc, the CPU model, RAM and the load when the run began."""
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as info:
+        for line in info:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    with open("/proc/meminfo") as info:
+        kib = int(info.readline().split()[1])
+    return "%d x %s, %.1f GiB RAM, load average %.2f" % (
+        os.cpu_count(), model, kib / 2**20, os.getloadavg()[0])
+
+
 def verdict(ok):
     return "met" if ok else "MISSED"
 
@@ -158,6 +172,7 @@ def main():
             return
 
         users = ",".join("S-1-22-1-%d" % entry.pw_uid for entry in pwd.getpwall()[:5])
+        print(machine())
         print("median of %d runs each; TZ=%s; seed %s, 5 users, %d days" % (
             args.runs, env.get("TZ", "(unset)"), SEED, DAYS))
         print("%-9s %10s %10s %7s %10s %10s %7s %9s %9s %11s" % (

@@ -52,13 +52,18 @@ std::u16string_view TextToFirstNul(BSTR text) {
 // reader keeps the field whole.
 void QuoteUrl(BSTR text, RecordText& url) {
     const std::u16string_view raw = TextToFirstNul(text);
-    url.reserve(raw.size() + 2);
+    const auto quotes = static_cast<std::size_t>(std::count(raw.begin(), raw.end(), u'"'));
+    url.reserve(raw.size() + quotes + 2);
     url.push_back(u'"');
-    for (const char16_t unit : raw) {
-        if (unit == u'"') {
-            url.push_back(u'"');
+    if (quotes == 0) {
+        url.append(raw);
+    } else {
+        for (const char16_t unit : raw) {
+            if (unit == u'"') {
+                url.push_back(u'"');
+            }
+            url.push_back(unit);
         }
-        url.push_back(unit);
     }
     url.push_back(u'"');
 }
