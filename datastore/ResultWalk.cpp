@@ -45,7 +45,7 @@ std::u16string_view TextToFirstNul(BSTR text) {
 
 // The URL between double quotes, an inner quote doubled so that every CSV
 // reader keeps the field whole.
-void QuoteUrl(BSTR text, std::u16string& url) {
+void QuoteUrl(BSTR text, RecordText& url) {
     const std::u16string_view raw = TextToFirstNul(text);
     url.reserve(raw.size() + 2);
     url.push_back(u'"');
@@ -67,6 +67,9 @@ void ReportIncorrectItem(std::u16string_view message) {
 
 void CDataStoreQuery::CollectResults(IVariantMap& result) {
     const WalkKeys keys;
+    const std::pmr::polymorphic_allocator<> storage = records.get_allocator();
+    // Reused by every visit; the record gets an exact copy.
+    std::u16string dateText;
     LONG entries = 0;
     result.Count(&entries);
     for (LONG entry = 0; entry < entries; ++entry) {
@@ -105,7 +108,6 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         }
         LONG items = 0;
         visits->Count(&items);
-        ReserveFor(records, items);
         for (LONG item = 0; item < items; ++item) {
             // One out VARIANT serves the item and its four values.
             ScopedVariant slot;
@@ -115,7 +117,8 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
                 continue;  // no visit map: nothing to report
             }
 
-            CUrlRecord record;
+            CUrlRecord record{RecordText(storage), RecordText(storage), RecordText(storage),
+                              RecordText(storage), std::pmr::vector<RecordText>(storage)};
             if (visit->Get(keys.url.Get(), slot.Out()) != S_OK) {
                 ReportIncorrectItem(u"\nError getting url data from product");
                 continue;
@@ -140,7 +143,9 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
             SYSTEMTIME visitTime{};
             const DATE date = slot.Get().date;
             if (!std::isnan(date) && VariantTimeToSystemTime(date, &visitTime) != 0) {
-                FormatDateTime(visitTime, record.dateText);
+                dateText.clear();
+                FormatDateTime(visitTime, dateText);
+                record.dateText = dateText;
             }
 
             if (visit->Get(keys.allowed.Get(), slot.Out()) != S_OK) {
@@ -168,7 +173,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
 }
 
 void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
-                                            std::vector<std::u16string>& names) {
+                                            std::pmr::vector<RecordText>& names) {
     // Cleared last, after the list is released.
     const ScopedVariant owned(categories);
     OwningHolder<IVariantList> list;
@@ -185,6 +190,7 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
         if (FAILED(list->ItemAt(index, item.Out()))) {
             continue;
         }
-        names.push_back(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0));
+        names.emplace_back(
+            std::u16string_view(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0)));
     }
 }

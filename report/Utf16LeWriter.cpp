@@ -1,6 +1,8 @@
 #include "report/Utf16LeWriter.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 Utf16LeWriter::Utf16LeWriter(platform::OutputFile& file)
     : file_(file), buffer_(std::make_unique<unsigned char[]>(kCapacity)) {}
@@ -16,10 +18,14 @@ void Utf16LeWriter::Write(std::u16string_view text) {
         }
         const std::size_t units = std::min(text.size(), (kCapacity - used_) / 2);
         unsigned char* out = buffer_.get() + used_;
-        for (std::size_t i = 0; i < units; ++i) {
-            const char16_t unit = text[i];
-            *out++ = static_cast<unsigned char>(unit & 0xFF);
-            *out++ = static_cast<unsigned char>(unit >> 8);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, text.data(), units * 2);
+        } else {
+            for (std::size_t i = 0; i < units; ++i) {
+                const char16_t unit = text[i];
+                *out++ = static_cast<unsigned char>(unit & 0xFF);
+                *out++ = static_cast<unsigned char>(unit >> 8);
+            }
         }
         used_ += units * 2;
         text.remove_prefix(units);

@@ -3,6 +3,8 @@
 #include <time.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 
 #include "platform/posix/CivilTime.h"
 
@@ -53,6 +55,22 @@ bool ValidUnits(const SYSTEMTIME& time, std::int64_t& units) {
     return true;
 }
 
+// tzset reads the zone file again on every call when TZ is unset (a stat
+// each time): it is called only when TZ has changed since the last call.
+void RefreshZone() {
+    static bool loaded = false;
+    static bool hadZone = false;
+    static std::string zone;
+    const char* current = std::getenv("TZ");
+    if (loaded && hadZone == (current != nullptr) && (current == nullptr || zone == current)) {
+        return;
+    }
+    tzset();
+    loaded = true;
+    hadZone = current != nullptr;
+    zone = current != nullptr ? current : "";
+}
+
 // Seconds east of UTC in force at the instant `unixSeconds` under TZ and the
 // zone data.
 bool UtcOffsetAt(std::int64_t unixSeconds, std::int64_t& offset) {
@@ -89,7 +107,7 @@ bool Shift(std::int64_t units, std::int64_t offsetSeconds, SYSTEMTIME& result) {
 SYSTEMTIME LocalNow() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    tzset();
+    RefreshZone();
     std::int64_t offset = 0;
     UtcOffsetAt(now.tv_sec, offset);
     const std::int64_t units =
@@ -109,7 +127,7 @@ bool LocalToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) {
     if (!ValidUnits(local, units)) {
         return false;
     }
-    tzset();
+    RefreshZone();
     const std::int64_t wall = UnixSecondsOf(units);
     // The offset a day earlier is the one before any transition near `wall`;
     // reading the wall time in it tells on which side of the transition the
@@ -127,7 +145,7 @@ bool UtcToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {
     if (!ValidUnits(utc, units)) {
         return false;
     }
-    tzset();
+    RefreshZone();
     std::int64_t offset = 0;
     if (!UtcOffsetAt(UnixSecondsOf(units), offset)) {
         return false;

@@ -9,6 +9,7 @@
 #include "platform/Console.h"
 #include "platform/DateText.h"
 #include "platform/Files.h"
+#include "platform/Memory.h"
 #include "platform/Profiles.h"
 #include "platform/SystemInfo.h"
 #include "platform/Text.h"
@@ -164,6 +165,11 @@ class FakeProfileList final : public platform::ProfileList {
 
 namespace platform {
 
+// The heap, so that the sanitizers watch the records' storage too.
+std::pmr::memory_resource* BulkMemory() {
+    return std::pmr::new_delete_resource();
+}
+
 void ConsoleWriteNarrow(std::string_view text) {
     Platform().console.append(text);
     Platform().narrowConsole.append(text);
@@ -271,50 +277,6 @@ bool FormatLongTime(const SYSTEMTIME& time, std::u16string& text, std::uint32_t 
     return Deliver(Number(hour12, 1) + u":" + Number(time.wMinute, 2) + u":" +
                        Number(time.wSecond, 2) + (time.wHour < 12 ? u" AM" : u" PM"),
                    text, bufferUnits);
-}
-
-bool PathExists(std::u16string_view path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::path(path), error);
-}
-
-bool MakeDirectory(std::u16string_view path) {
-    const std::u16string key(path);
-    if (Platform().uncreatableDirectories.count(key) != 0) {
-        return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::create_directory(std::filesystem::path(path), error)) {
-        return false;
-    }
-    Platform().createdDirectories.push_back(key);
-    return true;
-}
-
-OutputFile::~OutputFile() {
-    Close();
-}
-
-bool OutputFile::Open(std::u16string_view path) {
-    Close();
-    failed_ = false;
-    stream_ = std::fopen(std::filesystem::path(path).string().c_str(), "wb");
-    return stream_ != nullptr;
-}
-
-void OutputFile::Write(const void* bytes, std::size_t size) {
-    if (stream_ == nullptr || std::fwrite(bytes, 1, size, stream_) != size) {
-        failed_ = true;
-    }
-}
-
-bool OutputFile::Close() {
-    if (stream_ == nullptr) {
-        return false;
-    }
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    return closed && !failed_;
 }
 
 }  // namespace platform

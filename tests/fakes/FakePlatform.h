@@ -2,10 +2,12 @@
 
 // A fake OS layer for the core's unit tests, linked in place of the real one.
 // Files and directories are real (std::filesystem), so path tests run in a
-// temporary directory; everything else is state the test sets. Reset() puts
-// every setting back to its default.
+// temporary directory, unless `inMemoryFiles` is set (the fuzz targets, which
+// must not touch the disk); everything else is state the test sets. Reset()
+// puts every setting back to its default.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -62,7 +64,21 @@ struct PlatformState {
     // Paths (in the program's own form) whose creation fails.
     std::set<std::u16string> uncreatableDirectories;
     std::vector<std::u16string> createdDirectories;
+
+    // In-memory files: PathExists, MakeDirectory and OutputFile work on these
+    // instead of the disk, with POSIX rules (a relative path starts at the
+    // current directory, "." and ".." and repeated separators are resolved, a
+    // trailing separator names a directory, a name has at most 255 units).
+    // Keys are absolute, normalised paths; "/" always exists.
+    bool inMemoryFiles = false;
+    std::set<std::u16string> memoryDirectories;
+    std::map<std::u16string, std::string> memoryFiles;
 };
+
+// The key of `path` in the in-memory files; nullopt for a path that names
+// nothing (empty, a NUL, an over-long name). `directoryOnly` tells whether
+// the path ends with a separator.
+std::optional<std::u16string> MemoryPath(std::u16string_view path, bool* directoryOnly = nullptr);
 
 PlatformState& Platform();
 void ResetPlatform();

@@ -182,6 +182,8 @@ TEST_F(KelodbTest, ABadLineStopsTheImportAndNothingIsStored) {
         {with("categories", "[-2147483649]"), "\"categories\" item 1 is not a 32-bit integer"},
         {with("categories", "[\"1\"]"), "\"categories\" item 1 is not a 32-bit integer"},
         {with("categories", "[1e3]"), "\"categories\" item 1 is not a 32-bit integer"},
+        {with("categories", "[1E400]"), "not valid JSON (a number out of range)"},
+        {with("url", "7777E77777777777"), "not valid JSON (a number out of range)"},
         {R"({"url":"u","time":"2026-01-01T00:00:00Z","allowed":true,"categories":[]})",
          "missing field \"user\""},
         {R"({"user":"S-1","url":"u","time":"2026-01-01T00:00:00Z","allowed":true})",

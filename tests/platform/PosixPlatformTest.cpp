@@ -194,6 +194,21 @@ TEST(PosixTimeZone, ConversionsFollowTzChangesInProcess) {
     }
 }
 
+// Like every POSIX program, the conversions follow TZ as it is when they run,
+// also when nobody called tzset after changing it.
+TEST(PosixTimeZone, ConversionsFollowTzWithoutTzset) {
+    const SYSTEMTIME utc = Time(2026, 3, 7, 16, 5, 9, 250);
+    ZoneGuard zone("Asia/Tokyo");
+    EXPECT_EQ(ToLocal(utc), "2026-03-08 01:05:09.250 w0");
+    for (int round = 0; round < 2; ++round) {
+        setenv("TZ", "UTC0", 1);
+        EXPECT_EQ(ToLocal(utc), "2026-03-07 16:05:09.250 w6");
+        EXPECT_EQ(ToUtc(Time(2026, 3, 7, 16, 5, 9, 250)), "2026-03-07 16:05:09.250 w6");
+        setenv("TZ", "Asia/Tokyo", 1);
+        EXPECT_EQ(ToLocal(utc), "2026-03-08 01:05:09.250 w0");
+    }
+}
+
 // Results must again lie in 1601 through 30827 (Wine 8 lets 30828 through).
 TEST(PosixTimeZone, ResultsPast30827Fail) {
     {

@@ -78,6 +78,10 @@ bool ParseVisitLine(std::string_view line, Visit& visit, std::string& error) {
     } catch (const Json::parse_error& failure) {
         error = "not valid JSON (at byte " + std::to_string(failure.byte) + ")";
         return false;
+    } catch (const Json::out_of_range&) {
+        // A number beyond what a double holds (1E400) is refused this way.
+        error = "not valid JSON (a number out of range)";
+        return false;
     }
     if (!record.is_object()) {
         error = "not a JSON object";
