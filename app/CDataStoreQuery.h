@@ -1,18 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
 #include "datastore/Manager.h"
+#include "platform/Memory.h"
 #include "report/CUrlRecord.h"
 
 // The program: built from the command line, it either asks for the usage text
 // or runs one export. Each group of operations is defined in the folder of its
 // subsystem.
 class CDataStoreQuery {
-public:
+  public:
     // Sets the defaults, reads the options, loads the category table, the host
     // name and the user list, and resolves the report path.
     CDataStoreQuery(int argc, const char16_t* const* argv);
@@ -46,20 +49,27 @@ public:
                     const VariantMapHolder& filter, VariantMapHolder& query) const;
     HRESULT ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager, const VariantMapHolder& query);
     void CollectResults(IVariantMap& result);
-    void CategoryNamesFromList(VARIANT categories, std::vector<std::u16string>& names);
+    void CategoryNamesFromList(VARIANT categories, std::pmr::vector<RecordText>& names);
 
     // Report (report/)
     void FormatDateTime(SYSTEMTIME utc, std::u16string& text) const;
     bool WriteReport() const;
 
-protected:
+  protected:
+    // The first block of the records' storage; later ones grow from it.
+    static constexpr std::size_t kRecordBlockBytes = 4 * 1024 * 1024;
+
     // Declaration order is destruction order, reversed.
     std::u16string outputPath;
     std::u16string hostName;
     std::int32_t days = 365;
     bool showUsage = false;
     bool allUsers = false;
-    std::vector<CUrlRecord> records;
+    // The records and their texts, in one arena released as a whole: declared
+    // first, so it goes after them. A deque grows without ever moving the
+    // records already held.
+    std::pmr::monotonic_buffer_resource recordStorage{kRecordBlockBytes, platform::BulkMemory()};
+    std::pmr::deque<CUrlRecord> records{&recordStorage};
     std::vector<std::u16string> users;
     std::map<std::int32_t, std::u16string> categoryNames;
 };

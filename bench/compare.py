@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Times ostrelin against the sqlite3 shell's CSV export of the same visits.
 
-For every size: a datastore made by kelodb generate (fixed seed, 5 users of
-this machine, 365 days), then several runs of each program on that one file.
+For every size: a fresh datastore made by kelodb generate in a temporary
+folder (fixed seed, 5 users of this machine, 365 days), then one untimed
+warm-up and several timed runs of each program, alternating, on that one file.
 Prints medians of wall time and peak resident memory, their ratio, the cost per
-visit and the report's size.
+visit and the report's size, then an empty datastore with 1,000 profiles, and
+last the targets with what was measured.
 """
 
 import argparse
@@ -16,6 +18,10 @@ import subprocess
 import sys
 import tempfile
 import time
+
+SEED = "42"
+DAYS = 365
+PROFILES = 1000
 
 
 def measure(command, env=None, stdout=subprocess.DEVNULL):
@@ -43,49 +49,167 @@ def peer_sql(days):
         "* 1000) ORDER BY u.sid, v.time_ms, v.id;" % days)
 
 
+def report_rows(path):
+    """Rows of a UTF-16LE report, its header not counted."""
+    with open(path, "rb") as report:
+        return report.read().decode("utf-16").count("\n") - 1
+
+
+def median_pair(samples):
+    return (statistics.median(w for w, _ in samples), statistics.median(m for _, m in samples))
+
+
+def bench_size(args, size, users, env, work):
+    datastore = os.path.join(work, "visits-%d.db" % size)
+    subprocess.run([args.kelodb, "generate", "--db", datastore, "--visits", str(size),
+                    "--users", users, "--days", str(DAYS), "--seed", SEED], check=True,
+                   stdout=subprocess.DEVNULL)
+    run_env = dict(env, KELO_DATASTORE=datastore)
+    report = os.path.join(work, "report.csv")
+    peer_out = os.path.join(work, "peer.csv")
+    ours, theirs = [], []
+    for run in range(args.runs + 1):
+        sample = measure([args.ostrelin, "-o:" + report], env=run_env)
+        with open(peer_out, "wb") as sink:
+            peer = measure([args.sqlite3, "-readonly", "-csv", datastore, peer_sql(DAYS)],
+                           env=env, stdout=sink)
+        if run > 0:  # the first run only warms the file cache
+            ours.append(sample)
+            theirs.append(peer)
+    rows = report_rows(report)
+    with open(peer_out, "rb") as peer_file:
+        peer_rows = sum(1 for _ in peer_file)
+    if rows != size or peer_rows != size:
+        sys.exit("size %d: ostrelin wrote %d rows, sqlite3 %d" % (size, rows, peer_rows))
+    result = {"size": size, "report": os.path.getsize(report)}
+    result["wall"], result["rss"] = median_pair(ours)
+    result["peer_wall"], result["peer_rss"] = median_pair(theirs)
+    os.remove(datastore)
+    return result
+
+
+def bench_profiles(args, env, work):
+    """An empty datastore and a user database of 1,000 profiles. The profiles
+    are a generated passwd file bind-mounted over /etc/passwd in a private
+    mount namespace of this process alone (unshare), so ostrelin reads them
+    through getpwent as it reads the real ones; the machine's own list is not
+    touched. Returns None, and why, where that cannot be done."""
+    if not args.in_namespace:
+        if shutil.which("unshare") is None:
+            return None, "no unshare"
+        command = [shutil.which("unshare"), "--mount", "--propagation", "private",
+                   sys.executable, os.path.abspath(__file__), "--profiles-only",
+                   "--in-namespace", "--bin", args.bin, "--runs", str(args.runs)]
+        child = subprocess.run(command, env=env, capture_output=True, text=True)
+        if child.returncode != 0:
+            reason = child.stderr.strip().splitlines()
+            return None, reason[-1] if reason else "unshare failed"
+        wall, rss = child.stdout.split()
+        return (float(wall), int(rss)), None
+
+    passwd = os.path.join(work, "passwd")
+    with open(passwd, "w") as entries:
+        for i in range(PROFILES):
+            entries.write("bench%04d:x:%d:%d::/nonexistent:/usr/sbin/nologin\n" % (
+                i, 200000 + i, 200000 + i))
+    subprocess.run(["mount", "--bind", passwd, "/etc/passwd"], check=True)
+    seen = len(pwd.getpwall())
+    if seen != PROFILES:
+        sys.exit("the namespace shows %d profiles, not %d" % (seen, PROFILES))
+    datastore = os.path.join(work, "empty.db")
+    subprocess.run([args.kelodb, "init", "--db", datastore], check=True,
+                   stdout=subprocess.DEVNULL)
+    run_env = dict(env, KELO_DATASTORE=datastore)
+    report = os.path.join(work, "empty.csv")
+    samples = [measure([args.ostrelin, "-o:" + report], env=run_env)
+               for _ in range(args.runs + 1)][1:]
+    if os.path.getsize(report) != 180:
+        sys.exit("the empty datastore gave a report of %d bytes" % os.path.getsize(report))
+    return median_pair(samples), None
+
+
+def machine():
+    """nproc, the CPU model, RAM and the load when the run began."""
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as info:
+        for line in info:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    with open("/proc/meminfo") as info:
+        kib = int(info.readline().split()[1])
+    return "%d x %s, %.1f GiB RAM, load average %.2f" % (
+        os.cpu_count(), model, kib / 2**20, os.getloadavg()[0])
+
+
+def verdict(ok):
+    return "met" if ok else "MISSED"
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="folder with ostrelin and kelodb")
-    parser.add_argument("--work", required=True, help="folder for the datastores")
     parser.add_argument("--sizes", default="10000,100000,1000000")
-    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--runs", type=int, default=5, help="timed runs of each program")
+    parser.add_argument("--tz", help="TZ for both programs (default: as inherited)")
+    parser.add_argument("--profiles-only", action="store_true", help=argparse.SUPPRESS)
+    parser.add_argument("--in-namespace", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
 
-    sqlite3 = shutil.which("sqlite3")
-    if sqlite3 is None:
-        sys.exit("sqlite3 shell not found")
-    ostrelin = os.path.join(args.bin, "ostrelin")
-    kelodb = os.path.join(args.bin, "kelodb")
-    os.makedirs(args.work, exist_ok=True)
-    users = ",".join("S-1-22-1-%d" % entry.pw_uid for entry in pwd.getpwall()[:5])
+    args.ostrelin = os.path.join(args.bin, "ostrelin")
+    args.kelodb = os.path.join(args.bin, "kelodb")
+    args.sqlite3 = shutil.which("sqlite3")
+    if args.sqlite3 is None:
+        sys.exit("sqlite3 shell not found (scripts/install-deps bench)")
+    env = dict(os.environ)
+    if args.tz is not None:
+        env["TZ"] = args.tz
 
-    print("%-9s %10s %10s %7s %10s %10s %7s %9s %9s %11s" % (
-        "visits", "ostrelin_s", "sqlite3_s", "ratio", "ostr_MiB", "sql_MiB", "RSS/rep",
-        "ns/visit", "B/visit", "report_MiB"))
-    for size in (int(s) for s in args.sizes.split(",")):
-        datastore = os.path.join(args.work, "bench-%d.db" % size)
-        if not os.path.exists(datastore):
-            subprocess.run([kelodb, "generate", "--db", datastore, "--visits", str(size),
-                            "--users", users, "--days", "365", "--seed", "42"], check=True,
-                           stdout=subprocess.DEVNULL)
-        env = dict(os.environ, KELO_DATASTORE=datastore)
-        ours, theirs = [], []
-        with tempfile.TemporaryDirectory(prefix="ostrelin-bench-") as out:
-            report = os.path.join(out, "report.csv")
-            for _ in range(args.runs):
-                ours.append(measure([ostrelin, "-o:" + report], env=env))
-                with open(os.path.join(out, "peer.csv"), "wb") as sink:
-                    theirs.append(measure([sqlite3, "-readonly", "-csv", datastore,
-                                           peer_sql(365)], stdout=sink))
-            report_bytes = os.path.getsize(report)
-        wall = statistics.median(w for w, _ in ours)
-        peer_wall = statistics.median(w for w, _ in theirs)
-        rss = statistics.median(m for _, m in ours)
-        peer_rss = statistics.median(m for _, m in theirs)
-        print("%-9d %10.3f %10.3f %7.2f %10.1f %10.1f %7.2f %9.0f %9.0f %11.1f" % (
-            size, wall, peer_wall, wall / peer_wall, rss / 2**20, peer_rss / 2**20,
-            rss / report_bytes, wall * 1e9 / size, rss / size, report_bytes / 2**20))
-    sys.stdout.flush()
+    with tempfile.TemporaryDirectory(prefix="ostrelin-bench-") as work:
+        if args.profiles_only:
+            (wall, rss), _ = bench_profiles(args, env, work)
+            print(wall, rss)
+            return
+
+        users = ",".join("S-1-22-1-%d" % entry.pw_uid for entry in pwd.getpwall()[:5])
+        print(machine())
+        print("median of %d runs each; TZ=%s; seed %s, 5 users, %d days" % (
+            args.runs, env.get("TZ", "(unset)"), SEED, DAYS))
+        print("%-9s %10s %10s %7s %10s %10s %7s %9s %9s %11s" % (
+            "visits", "ostrelin_s", "sqlite3_s", "ratio", "ostr_MiB", "sql_MiB", "RSS/rep",
+            "ns/visit", "B/visit", "report_MiB"))
+        results = []
+        for size in (int(s) for s in args.sizes.split(",")):
+            r = bench_size(args, size, users, env, work)
+            results.append(r)
+            print("%-9d %10.3f %10.3f %7.2f %10.1f %10.1f %7.2f %9.0f %9.0f %11.1f" % (
+                size, r["wall"], r["peer_wall"], r["wall"] / r["peer_wall"], r["rss"] / 2**20,
+                r["peer_rss"] / 2**20, r["rss"] / r["report"], r["wall"] * 1e9 / size,
+                r["rss"] / size, r["report"] / 2**20), flush=True)
+
+        profiles, why = bench_profiles(args, env, work)
+        if profiles is None:
+            print("empty datastore, %d profiles: skipped (%s)" % (PROFILES, why))
+        else:
+            print("empty datastore, %d profiles: %.1f ms, %.3f ms per profile, %.1f MiB" % (
+                PROFILES, profiles[0] * 1e3, profiles[0] * 1e3 / PROFILES, profiles[1] / 2**20))
+
+    print("targets:")
+    by_size = {r["size"]: r for r in results}
+    big, mid = by_size.get(1000000), by_size.get(100000)
+    if big:
+        ratio = big["wall"] / big["peer_wall"]
+        print("  10^6 wall <= 1.0x sqlite3: %.2fx %s" % (ratio, verdict(ratio <= 1.0)))
+        share = big["rss"] / big["report"]
+        print("  10^6 peak RSS <= 1.5x report: %.2fx %s" % (share, verdict(share <= 1.5)))
+    if big and mid:
+        growth_t = big["wall"] / mid["wall"]
+        growth_m = big["rss"] / mid["rss"]
+        print("  10^5 -> 10^6 growth <= 11x: time %.1fx %s, memory %.1fx %s" % (
+            growth_t, verdict(growth_t <= 11), growth_m, verdict(growth_m <= 11)))
+    if profiles is not None:
+        per = profiles[0] * 1e3 / PROFILES
+        print("  1,000 empty profiles < 0.2 ms each: %.3f ms %s" % (per, verdict(per < 0.2)))
 
 
 if __name__ == "__main__":

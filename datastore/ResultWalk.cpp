@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -49,15 +50,20 @@ std::u16string_view TextToFirstNul(BSTR text) {
 
 // The URL between double quotes, an inner quote doubled so that every CSV
 // reader keeps the field whole.
-void QuoteUrl(BSTR text, std::u16string& url) {
+void QuoteUrl(BSTR text, RecordText& url) {
     const std::u16string_view raw = TextToFirstNul(text);
-    url.reserve(raw.size() + 2);
+    const auto quotes = static_cast<std::size_t>(std::count(raw.begin(), raw.end(), u'"'));
+    url.reserve(raw.size() + quotes + 2);
     url.push_back(u'"');
-    for (const char16_t unit : raw) {
-        if (unit == u'"') {
-            url.push_back(u'"');
+    if (quotes == 0) {
+        url.append(raw);
+    } else {
+        for (const char16_t unit : raw) {
+            if (unit == u'"') {
+                url.push_back(u'"');
+            }
+            url.push_back(unit);
         }
-        url.push_back(unit);
     }
     url.push_back(u'"');
 }
@@ -71,6 +77,9 @@ void ReportIncorrectItem(std::u16string_view message) {
 
 void CDataStoreQuery::CollectResults(IVariantMap& result) {
     const WalkKeys keys;
+    const std::pmr::polymorphic_allocator<> storage = records.get_allocator();
+    // Reused by every visit; the record gets an exact copy.
+    std::u16string dateText;
     LONG entries = 0;
     result.Count(&entries);
     for (LONG entry = 0; entry < entries; ++entry) {
@@ -112,7 +121,6 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         }
         LONG items = 0;
         visits->Count(&items);
-        ReserveFor(records, items);
         for (LONG item = 0; item < items; ++item) {
             // One out VARIANT serves the item and its four values.
             ScopedVariant slot;
@@ -124,7 +132,8 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
                 continue;  // no visit map: nothing to report
             }
 
-            CUrlRecord record;
+            CUrlRecord record{RecordText(storage), RecordText(storage), RecordText(storage),
+                              RecordText(storage), std::pmr::vector<RecordText>(storage)};
             if (visit->Get(keys.url.Get(), slot.Out()) != S_OK) {
                 ReportIncorrectItem(u"\nError getting url data from product");
                 continue;
@@ -144,10 +153,14 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
                 continue;
             }
             // A date that is no calendar time leaves the text empty; the
-            // visit itself is kept.
+            // visit itself is kept. Wine's oleaut32 reads a NaN as day 0, so
+            // it is refused here before the conversion.
             SYSTEMTIME visitTime{};
-            if (VariantTimeToSystemTime(slot.Get().date, &visitTime) != 0) {
-                FormatDateTime(visitTime, record.dateText);
+            const DATE date = slot.Get().date;
+            if (!std::isnan(date) && VariantTimeToSystemTime(date, &visitTime) != 0) {
+                dateText.clear();
+                FormatDateTime(visitTime, dateText);
+                record.dateText = dateText;
             }
 
             if (visit->Get(keys.allowed.Get(), slot.Out()) != S_OK) {
@@ -175,7 +188,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
 }
 
 void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
-                                            std::vector<std::u16string>& names) {
+                                            std::pmr::vector<RecordText>& names) {
     // Cleared last, after the list is released.
     const ScopedVariant owned(categories);
     OwningHolder<IVariantList> list;
@@ -195,6 +208,7 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
             }
             continue;
         }
-        names.push_back(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0));
+        names.emplace_back(
+            std::u16string_view(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0)));
     }
 }

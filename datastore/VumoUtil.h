@@ -6,10 +6,12 @@
 #include "datastore/KeloInterfaces.h"
 
 #if defined(_WIN32)
+// Callers link the entry points through VumoUtil's import library, whose
+// thunks need no dllimport; so a static stand-in can take its place too.
 #if defined(VUMOUTIL_BUILDING)
 #define VUMOUTIL_API __declspec(dllexport)
 #else
-#define VUMOUTIL_API __declspec(dllimport)
+#define VUMOUTIL_API
 #endif
 #else
 #define VUMOUTIL_API __attribute__((visibility("default")))
@@ -18,19 +20,19 @@
 namespace NSVumoUtil {
 
 class IHLPKELOInstance {
-public:
+  public:
     virtual ULONG Release() = 0;
     virtual ULONG AddRef() = 0;
 
-protected:
+  protected:
     ~IHLPKELOInstance() = default;
 };
 
 class IHLPKELOManager : public IHLPKELOInstance {
-public:
+  public:
     virtual HRESULT CreateObject(const OLECHAR* className, IUnknown** object) = 0;
 
-protected:
+  protected:
     ~IHLPKELOManager() = default;
 };
 

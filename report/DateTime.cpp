@@ -14,11 +14,20 @@ void CDataStoreQuery::FormatDateTime(SYSTEMTIME utc, std::u16string& text) const
     if (!platform::UtcToLocal(utc, local)) {
         return;
     }
+    // The two halves are made in reused buffers and `text` is sized once:
+    // this runs for every visit.
+    thread_local std::u16string date;
+    thread_local std::u16string time;
+    const bool hasDate = platform::FormatShortDate(local, date, kDateTextUnits);
+    const bool hasTime = platform::FormatLongTime(local, time, kDateTextUnits);
     // The halves fail independently: a failed date keeps what `text` held,
     // a failed time adds nothing.
-    platform::FormatShortDate(local, text, kDateTextUnits);
-    std::u16string time;
-    if (platform::FormatLongTime(local, time, kDateTextUnits)) {
+    const std::size_t dateUnits = hasDate ? date.size() : text.size();
+    text.reserve(dateUnits + (hasTime ? 1 + time.size() : 0));
+    if (hasDate) {
+        text.assign(date);
+    }
+    if (hasTime) {
         text += u' ';
         text += time;
     }

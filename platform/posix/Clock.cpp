@@ -3,6 +3,8 @@
 #include <time.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 
 #include "platform/posix/CivilTime.h"
 
@@ -53,6 +55,27 @@ bool ValidUnits(const SYSTEMTIME& time, std::int64_t& units) {
     return true;
 }
 
+// Counts the zones read, so that what was learnt of one zone is not used
+// under the next.
+std::uint64_t zoneGeneration = 0;
+
+// tzset reads the zone file again on every call when TZ is unset (a stat
+// each time): it is called only when TZ has changed since the last call.
+void RefreshZone() {
+    static bool loaded = false;
+    static bool hadZone = false;
+    static std::string zone;
+    const char* current = std::getenv("TZ");
+    if (loaded && hadZone == (current != nullptr) && (current == nullptr || zone == current)) {
+        return;
+    }
+    tzset();
+    ++zoneGeneration;
+    loaded = true;
+    hadZone = current != nullptr;
+    zone = current != nullptr ? current : "";
+}
+
 // Seconds east of UTC in force at the instant `unixSeconds` under TZ and the
 // zone data.
 bool UtcOffsetAt(std::int64_t unixSeconds, std::int64_t& offset) {
@@ -63,6 +86,35 @@ bool UtcOffsetAt(std::int64_t unixSeconds, std::int64_t& offset) {
     }
     offset = fields.tm_gmtoff;
     return true;
+}
+
+// UtcOffsetAt for a run of nearby instants, as a log's visits come: an hour
+// of UTC that begins and ends in one offset has it throughout, as no zone
+// changes its offset twice within an hour. Such an hour is remembered.
+bool UtcOffsetInHour(std::int64_t unixSeconds, std::int64_t& offset) {
+    constexpr std::int64_t kHour = 3600;
+    static bool known = false;
+    static std::uint64_t knownGeneration = 0;
+    static std::int64_t knownHour = 0;
+    static std::int64_t knownOffset = 0;
+    const std::int64_t hour = civil::FloorDiv(unixSeconds, kHour);
+    if (known && knownGeneration == zoneGeneration && knownHour == hour) {
+        offset = knownOffset;
+        return true;
+    }
+    known = false;
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    if (UtcOffsetAt(hour * kHour, first) && UtcOffsetAt(hour * kHour + kHour - 1, last) &&
+        first == last) {
+        known = true;
+        knownGeneration = zoneGeneration;
+        knownHour = hour;
+        knownOffset = first;
+        offset = first;
+        return true;
+    }
+    return UtcOffsetAt(unixSeconds, offset);
 }
 
 std::int64_t UnixSecondsOf(std::int64_t units) {
@@ -89,7 +141,7 @@ bool Shift(std::int64_t units, std::int64_t offsetSeconds, SYSTEMTIME& result) {
 SYSTEMTIME LocalNow() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    tzset();
+    RefreshZone();
     std::int64_t offset = 0;
     UtcOffsetAt(now.tv_sec, offset);
     const std::int64_t units =
@@ -109,7 +161,7 @@ bool LocalToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) {
     if (!ValidUnits(local, units)) {
         return false;
     }
-    tzset();
+    RefreshZone();
     const std::int64_t wall = UnixSecondsOf(units);
     // The offset a day earlier is the one before any transition near `wall`;
     // reading the wall time in it tells on which side of the transition the
@@ -127,9 +179,9 @@ bool UtcToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {
     if (!ValidUnits(utc, units)) {
         return false;
     }
-    tzset();
+    RefreshZone();
     std::int64_t offset = 0;
-    if (!UtcOffsetAt(UnixSecondsOf(units), offset)) {
+    if (!UtcOffsetInHour(UnixSecondsOf(units), offset)) {
         return false;
     }
     return Shift(units, offset, local);

@@ -87,7 +87,11 @@ TEST_F(OptionsTest, CommandLinesGiveTheirState) {
         {{u"-o:r.csv"}, false, 365, false, u"~/r.csv"},
         {{u"-o:a.csv", u"-o:b.csv"}, false, 365, false, u"~/b.csv"},
         {{u"-o:r.csv", u"-h"}, true, 365, false, u"r.csv"},
-        {{u"-d:3", u"-o:sub/r.csv"}, false, 3, false, InProgramForm(u"sub//r.csv")},
+        {{u"-d:3", u"-o:" + InProgramForm(u"sub/r.csv")},
+         false,
+         3,
+         false,
+         InProgramForm(u"sub//r.csv")},
         // Later colons belong to the value.
         {{u"-o:a:b.csv"},
          false,

@@ -33,9 +33,12 @@ Bytes ReadAll(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-CUrlRecord Record(std::vector<std::u16string> categories) {
-    return {u"\"https://example.org/a\"", u"3/7/2026 4:05:09 PM", u"Unix User\\alice", u"ALLOWED",
-            std::move(categories)};
+CUrlRecord Record(const std::vector<std::u16string>& categories) {
+    return {u"\"https://example.org/a\"",
+            u"3/7/2026 4:05:09 PM",
+            u"Unix User\\alice",
+            u"ALLOWED",
+            {categories.begin(), categories.end()}};
 }
 
 class ReportTest : public ::testing::Test {
@@ -125,11 +128,12 @@ TEST_F(ReportTest, LongValuesAndManyRowsCrossTheBufferIntact) {
         url.push_back(static_cast<char16_t>(0x100 + i % 0xD000));
     }
     url += u"\"";
-    query->records.push_back({url, u"d", u"u", u"ALLOWED", {}});
+    query->records.push_back({RecordText(url), u"d", u"u", u"ALLOWED", {}});
     std::u16string expected = kHeader + u"PC01,d," + url + u",u,ALLOWED,,,,,,\n";
     for (int i = 0; i < 5000; ++i) {
         const std::u16string n = std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
-        query->records.push_back({u"\"" + n + u"\"", n, n, u"DENIED", {n, n}});
+        const RecordText v(n);
+        query->records.push_back({u"\"" + v + u"\"", v, v, u"DENIED", {v, v}});
         expected += u"PC01," + n + u",\"" + n + u"\"," + n + u",DENIED," + n + u"," + n + u",,,,\n";
     }
     ASSERT_TRUE(query->WriteReport());

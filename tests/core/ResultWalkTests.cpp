@@ -15,10 +15,13 @@ constexpr DATE kVisitDate = 46088.67024305555;
 
 // A record as one text: url|date|user|action|category;category...
 std::u16string RecordText(const CUrlRecord& record) {
-    std::u16string text =
-        record.url + u"|" + record.dateText + u"|" + record.userName + u"|" + record.action + u"|";
+    std::u16string text;
+    for (const std::u16string_view field :
+         {record.url, record.dateText, record.userName, record.action}) {
+        (text += field) += u"|";
+    }
     for (std::size_t i = 0; i < record.categories.size(); ++i) {
-        text += (i == 0 ? u"" : u";") + record.categories[i];
+        (text += i == 0 ? u"" : u";") += record.categories[i];
     }
     return text;
 }
@@ -46,7 +49,7 @@ class ResultWalkTest : public QueryFixture {
     std::vector<std::u16string> Urls() const {
         std::vector<std::u16string> urls;
         for (const CUrlRecord& record : program->records) {
-            urls.push_back(record.url);
+            urls.emplace_back(record.url);
         }
         return urls;
     }
@@ -260,7 +263,7 @@ TEST_F(ResultWalkTest, LabelsComeFromTheKeysTextOrAreAllWithAllUsers) {
     Walk(result());
     std::vector<std::u16string> labels;
     for (const CUrlRecord& record : program->records) {
-        labels.push_back(record.userName);
+        labels.emplace_back(record.userName);
     }
     EXPECT_EQ(labels, (std::vector<std::u16string>{
                           u"Unix User\\alice", u"Unix User\\bob", u"No user found",

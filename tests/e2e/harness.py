@@ -5,6 +5,7 @@ them through OSTRELIN_EMULATOR (the Wine loader) and hand them Windows paths.
 """
 
 import csv
+import functools
 import io
 import json
 import os
@@ -130,12 +131,54 @@ def host_name():
 
 
 def user_sid(uid):
+    """A user identifier as the system spells it: a Unix user id mapped to a
+    SID on POSIX, an account of a made-up domain on Windows."""
+    if WINDOWS:
+        return "S-1-5-21-1-2-3-%d" % uid
     return "S-1-22-1-%d" % uid
 
 
+PROFILE_LIST = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList"
+
+# Windows' service account: every Windows machine lists its profile. Wine's
+# own prefix lists only the user's, so the tests add it there.
+SYSTEM_SID = "S-1-5-18"
+
+
+def wine_profile_sids():
+    """The subkeys of the Wine prefix's profile list, in registry order."""
+    listing = run("reg", ["query", PROFILE_LIST]).stdout
+    prefix = PROFILE_LIST.split("\\", 1)[1].lower() + "\\"
+    sids = []
+    for line in listing.splitlines():
+        line = line.strip()
+        at = line.lower().find(prefix)
+        if at >= 0:
+            sids.append(line[at + len(prefix):])
+    return sids
+
+
+def wine_account_label(sid):
+    """What Windows (here Wine) names an account: Wine gives the Unix user the
+    account S-1-5-21-0-0-0-1000 on the computer's own domain."""
+    if sid == SYSTEM_SID:
+        return "NT AUTHORITY\\SYSTEM"
+    if sid == "S-1-5-21-0-0-0-1000":
+        return host_name() + "\\" + pwd.getpwuid(os.getuid()).pw_name
+    raise AssertionError("no known account for " + sid)
+
+
+@functools.lru_cache(maxsize=None)
 def profiles():
     """The machine's profiles, in enumeration order, as (sid, label)."""
-    return [(user_sid(entry.pw_uid), "Unix User\\" + entry.pw_name) for entry in pwd.getpwall()]
+    if WINDOWS:
+        sids = wine_profile_sids()
+        if SYSTEM_SID not in sids:
+            run("reg", ["add", PROFILE_LIST + "\\" + SYSTEM_SID, "/f"])
+            sids = wine_profile_sids()
+        return tuple((sid, wine_account_label(sid)) for sid in sids)
+    return tuple((user_sid(entry.pw_uid), "Unix User\\" + entry.pw_name)
+                 for entry in pwd.getpwall())
 
 
 def local_text(moment, zone):

@@ -28,7 +28,9 @@ std::u16string ParentOf(const std::u16string& key) {
 }
 
 // A report being written to memory: open_memstream fills `data` and `size`,
-// which go into the in-memory files when the stream is closed.
+// which go into the in-memory files when the stream is closed. The Windows
+// runtime has no memory streams; there an anonymous temporary file stands in
+// and is read back before it is closed.
 struct MemoryStream {
     std::u16string key;
     char* data = nullptr;
@@ -142,7 +144,11 @@ bool OutputFile::Open(std::u16string_view path) {
     }
     auto stream = std::make_unique<MemoryStream>();
     stream->key = *key;
+#if defined(_WIN32)
+    stream_ = std::tmpfile();
+#else
     stream_ = open_memstream(&stream->data, &stream->size);
+#endif
     if (stream_ == nullptr) {
         return false;
     }
@@ -161,6 +167,17 @@ bool OutputFile::Close() {
     if (stream_ == nullptr) {
         return false;
     }
+#if defined(_WIN32)
+    if (const auto found = MemoryStreams().find(stream_); found != MemoryStreams().end()) {
+        std::string& contents = Platform().memoryFiles[found->second->key];
+        contents.clear();
+        char chunk[4096];
+        std::rewind(stream_);
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stream_)) != 0;) {
+            contents.append(chunk, got);
+        }
+    }
+#endif
     const bool closed = std::fclose(stream_) == 0;
     if (const auto found = MemoryStreams().find(stream_); found != MemoryStreams().end()) {
         MemoryStream& stream = *found->second;

@@ -9,6 +9,7 @@
 #include "platform/Console.h"
 #include "platform/DateText.h"
 #include "platform/Files.h"
+#include "platform/Memory.h"
 #include "platform/Profiles.h"
 #include "platform/SystemInfo.h"
 #include "platform/Text.h"
@@ -163,6 +164,11 @@ class FakeProfileList final : public platform::ProfileList {
 }  // namespace
 
 namespace platform {
+
+// The heap, so that the sanitizers watch the records' storage too.
+std::pmr::memory_resource* BulkMemory() {
+    return std::pmr::new_delete_resource();
+}
 
 void ConsoleWriteNarrow(std::string_view text) {
     Platform().console.append(text);
