@@ -152,9 +152,11 @@ class TreeBuilder {
         return data_.ConsumeIntegralInRange(0, 7) == 0 ? Reference(std::move(value)) : value;
     }
 
+    // A by-reference value. A reference to a reference exists only through a
+    // VARIANT (VT_BYREF | VT_VARIANT); VT_BYREF | VT_BYREF is no type.
     Value Reference(Value target) {
-        return data_.ConsumeBool() ? Value::RefTo(std::move(target))
-                                   : Value::RefToVariant(std::move(target));
+        const bool direct = data_.ConsumeBool() && (target.Get().vt & VT_BYREF) == 0;
+        return direct ? Value::RefTo(std::move(target)) : Value::RefToVariant(std::move(target));
     }
 
     Value Key(std::initializer_list<std::u16string_view> usual) {
