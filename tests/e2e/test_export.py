@@ -1,5 +1,7 @@
 """Exports of a filled datastore, read back by Python's own CSV reader."""
 
+import os
+import tempfile
 import unittest
 from datetime import datetime, timedelta, timezone
 from zoneinfo import ZoneInfo
@@ -17,6 +19,17 @@ def all_users_order(sids):
 
 
 class ExportTest(TempDirTestCase):
+    @classmethod
+    def setUpClass(cls):
+        # The standard datastore is filled once and only read by the tests
+        # (a program start costs seconds under Wine).
+        cls._shared = tempfile.TemporaryDirectory(prefix="ostrelin-e2e-")
+        cls._standard = None
+
+    @classmethod
+    def tearDownClass(cls):
+        cls._shared.cleanup()
+
     def setUp(self):
         super().setUp()
         self.now = datetime.now(timezone.utc).replace(microsecond=0)
@@ -28,6 +41,16 @@ class ExportTest(TempDirTestCase):
     def fill(self, visits):
         import_visits(self, self.datastore, visits)
         self.visits = visits
+
+    def fill_standard(self):
+        """The standard visits, around the time the first test using them began."""
+        cls = type(self)
+        if cls._standard is None:
+            datastore = os.path.join(cls._shared.name, "standard.db")
+            visits = self.standard_visits()
+            import_visits(self, datastore, visits)
+            cls._standard = (self.now, visits, datastore)
+        self.now, self.visits, self.datastore = cls._standard
 
     def export(self, args=(), zone="UTC"):
         target = self.path("report.csv")
@@ -74,26 +97,26 @@ class ExportTest(TempDirTestCase):
         ]
 
     def test_profiles_each_get_their_visits_in_the_window(self):
-        self.fill(self.standard_visits())
+        self.fill_standard()
         self.assertEqual(self.export(), self.expected(365, timezone.utc))
 
     def test_all_users_are_one_query_labelled_all(self):
-        self.fill(self.standard_visits())
+        self.fill_standard()
         self.assertEqual(self.export(["-a"]), self.expected(365, timezone.utc, all_users=True))
 
     def test_day_counts_narrow_the_window(self):
-        self.fill(self.standard_visits())
+        self.fill_standard()
         for days in (1, 30, 150):
             with self.subTest(days=days):
                 self.assertEqual(self.export(["-d:%d" % days]),
                                  self.expected(days, timezone.utc))
 
     def test_negative_day_count_finds_nothing_before_now(self):
-        self.fill(self.standard_visits())
+        self.fill_standard()
         self.assertEqual(self.export(["-d:-5"]), [])
 
     def test_date_text_follows_the_time_zone(self):
-        self.fill(self.standard_visits())
+        self.fill_standard()
         for zone in ("America/New_York", "Asia/Tokyo", "Europe/Berlin"):
             with self.subTest(zone=zone):
                 self.assertEqual(self.export(zone=zone), self.expected(365, ZoneInfo(zone)))

@@ -28,9 +28,7 @@ std::u16string ParentOf(const std::u16string& key) {
 }
 
 // A report being written to memory: open_memstream fills `data` and `size`,
-// which go into the in-memory files when the stream is closed. The Windows
-// runtime has no memory streams; there an anonymous temporary file stands in
-// and is read back before it is closed.
+// which go into the in-memory files when the stream is closed.
 struct MemoryStream {
     std::u16string key;
     char* data = nullptr;
@@ -41,6 +39,43 @@ std::map<std::FILE*, std::unique_ptr<MemoryStream>>& MemoryStreams() {
     static std::map<std::FILE*, std::unique_ptr<MemoryStream>> streams;
     return streams;
 }
+
+std::FILE* OpenOnDisk(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    return _wfopen(path.c_str(), L"wb");
+#else
+    return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+#if defined(_WIN32)
+// Windows' C runtime has no open_memstream: the bytes go through a temporary
+// file and are read back into `data` before it closes.
+std::FILE* OpenMemoryStream(MemoryStream&) {
+    return std::tmpfile();
+}
+
+bool CollectMemoryStream(std::FILE* file, MemoryStream& stream) {
+    if (std::fflush(file) != 0 || std::fseek(file, 0, SEEK_END) != 0) {
+        return false;
+    }
+    const long size = std::ftell(file);
+    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+        return false;
+    }
+    stream.size = static_cast<std::size_t>(size);
+    stream.data = static_cast<char*>(std::malloc(stream.size + 1));
+    return stream.data != nullptr && std::fread(stream.data, 1, stream.size, file) == stream.size;
+}
+#else
+std::FILE* OpenMemoryStream(MemoryStream& stream) {
+    return open_memstream(&stream.data, &stream.size);
+}
+
+bool CollectMemoryStream(std::FILE*, MemoryStream&) {
+    return true;
+}
+#endif
 
 }  // namespace
 
@@ -134,7 +169,7 @@ bool OutputFile::Open(std::u16string_view path) {
     Close();
     failed_ = false;
     if (!Platform().inMemoryFiles) {
-        stream_ = std::fopen(std::filesystem::path(path).string().c_str(), "wb");
+        stream_ = OpenOnDisk(std::filesystem::path(path));
         return stream_ != nullptr;
     }
     bool directoryOnly = false;
@@ -144,11 +179,7 @@ bool OutputFile::Open(std::u16string_view path) {
     }
     auto stream = std::make_unique<MemoryStream>();
     stream->key = *key;
-#if defined(_WIN32)
-    stream_ = std::tmpfile();
-#else
-    stream_ = open_memstream(&stream->data, &stream->size);
-#endif
+    stream_ = OpenMemoryStream(*stream);
     if (stream_ == nullptr) {
         return false;
     }
@@ -167,19 +198,11 @@ bool OutputFile::Close() {
     if (stream_ == nullptr) {
         return false;
     }
-#if defined(_WIN32)
-    if (const auto found = MemoryStreams().find(stream_); found != MemoryStreams().end()) {
-        std::string& contents = Platform().memoryFiles[found->second->key];
-        contents.clear();
-        char chunk[4096];
-        std::rewind(stream_);
-        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stream_)) != 0;) {
-            contents.append(chunk, got);
-        }
-    }
-#endif
-    const bool closed = std::fclose(stream_) == 0;
-    if (const auto found = MemoryStreams().find(stream_); found != MemoryStreams().end()) {
+    const auto found = MemoryStreams().find(stream_);
+    const bool collected =
+        found == MemoryStreams().end() || CollectMemoryStream(stream_, *found->second);
+    const bool closed = std::fclose(stream_) == 0 && collected;
+    if (found != MemoryStreams().end()) {
         MemoryStream& stream = *found->second;
         if (stream.data != nullptr) {
             Platform().memoryFiles[stream.key].assign(stream.data, stream.size);

@@ -1,4 +1,4 @@
-// Stands in for the program behind the POSIX entry point: shows each
+// Stands in for the program behind the real entry point: shows each
 // argument between brackets, narrow and wide output interleaved, and exits
 // with a code of its own.
 

@@ -1,0 +1,126 @@
+// What only the Windows layer does: the real entry point and console output
+// through a pipe, well-known accounts, paths the system must not see.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Accounts.h"
+#include "platform/Files.h"
+#include "platform/OleAuto.h"
+#include "tests/platform/TempDirectory.h"
+
+namespace {
+
+// Closes a handle when it goes.
+class Handle {
+  public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { Reset(); }
+
+    void Reset() {
+        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+        handle_ = nullptr;
+    }
+    HANDLE Get() const { return handle_; }
+    HANDLE* Out() {
+        Reset();
+        return &handle_;
+    }
+
+  private:
+    HANDLE handle_ = nullptr;
+};
+
+// The probe program beside this test executable.
+std::wstring ProbePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
+    path.resize(length);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"platform_entry_probe.exe";
+}
+
+// The real entry point: wmain hands over the UTF-16 command line; narrow and
+// wide output keep their order and reach a pipe as UTF-8, with no CR added;
+// the result is the exit code.
+TEST(Win32Entry, ArgumentsConsoleAndExitCode) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    Handle readEnd;
+    Handle writeEnd;
+    ASSERT_NE(CreatePipe(readEnd.Out(), writeEnd.Out(), &inherit, 0), 0);
+    ASSERT_NE(SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0), 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+
+    const std::wstring program = ProbePath();
+    std::wstring commandLine =
+        L"\"" + program + L"\" -o:r\u00E9port.csv \"a b\" \U0001F600 \"\" \u65E5\u672C";
+    PROCESS_INFORMATION process{};
+    ASSERT_NE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                             nullptr, nullptr, &startup, &process),
+              0);
+    Handle processHandle(process.hProcess);
+    Handle threadHandle(process.hThread);
+    writeEnd.Reset();
+
+    std::string text;
+    char buffer[4096];
+    DWORD count = 0;
+    while (ReadFile(readEnd.Get(), buffer, sizeof buffer, &count, nullptr) != 0 && count > 0) {
+        text.append(buffer, count);
+    }
+    ASSERT_EQ(WaitForSingleObject(processHandle.Get(), 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    ASSERT_NE(GetExitCodeProcess(processHandle.Get(), &exitCode), 0);
+
+    EXPECT_EQ(text,
+              "argc 6\n"
+              "[-o:r\xC3\xA9port.csv]\n"
+              "[a b]\n"
+              "[\xF0\x9F\x98\x80]\n"
+              "[]\n"
+              "[\xE6\x97\xA5\xE6\x9C\xAC]\n"
+              "end\n");
+    EXPECT_EQ(exitCode, 42u);
+}
+
+TEST(Win32Accounts, WellKnownAccountsResolveAndUnknownOnesDoNot) {
+    std::u16string domain;
+    std::u16string name;
+    ASSERT_TRUE(platform::LookupAccount(u"S-1-5-18", domain, name));
+    EXPECT_EQ(domain, u"NT AUTHORITY");
+    EXPECT_EQ(name, u"SYSTEM");
+
+    // A well-formed SID of a domain nobody knows, and text that would name
+    // SYSTEM if the system saw it only up to the NUL.
+    const std::u16string unknown[] = {u"S-1-5-21-1-2-3-500", std::u16string(u"S-1-5-18\0x", 10)};
+    for (const std::u16string& sid : unknown) {
+        domain = u"kept";
+        name = u"kept";
+        EXPECT_FALSE(platform::LookupAccount(sid, domain, name));
+        EXPECT_EQ(domain, u"kept");
+        EXPECT_EQ(name, u"kept");
+    }
+}
+
+TEST(Win32Files, PathWithANulNamesNothing) {
+    platform_test::TempDirectory temp;
+    const std::u16string withNul = temp.Path().u16string() + std::u16string(1, u'\0') + u"x";
+    EXPECT_FALSE(platform::PathExists(withNul));
+    EXPECT_FALSE(platform::MakeDirectory(withNul));
+    platform::OutputFile file;
+    EXPECT_FALSE(file.Open(withNul));
+}
+
+}  // namespace
