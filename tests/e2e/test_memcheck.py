@@ -6,7 +6,7 @@ import os
 import unittest
 from datetime import datetime, timedelta, timezone
 
-from harness import (TempDirTestCase, import_visits, kelodb, native_path, ostrelin, profiles,
+from harness import (TempDirTestCase, import_visits, native_path, ostrelin, profiles,
                      read_report, run, KELODB, user_sid)
 
 VALGRIND = os.environ.get("OSTRELIN_VALGRIND", "")

@@ -1,5 +1,12 @@
 #include "tests/fakes/FakePlatform.h"
 
+#if __has_include(<sanitizer/asan_interface.h>)
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(start, bytes) ((void)(start), (void)(bytes))
+#define ASAN_UNPOISON_MEMORY_REGION(start, bytes) ((void)(start), (void)(bytes))
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -161,13 +168,64 @@ class FakeProfileList final : public platform::ProfileList {
     std::vector<std::u16string> names_;
 };
 
+// The heap, so that the sanitizers watch the records' storage too. A block
+// given back is kept, poisoned, for the next program object: a fuzz target
+// makes one per input and would otherwise map and fault in megabytes each time.
+class ReusingHeap final : public std::pmr::memory_resource {
+  public:
+    ReusingHeap() = default;
+    ReusingHeap(const ReusingHeap&) = delete;
+    ReusingHeap& operator=(const ReusingHeap&) = delete;
+    ~ReusingHeap() override {
+        for (const Block& block : kept_) {
+            ASAN_UNPOISON_MEMORY_REGION(block.start, block.bytes);
+            Heap()->deallocate(block.start, block.bytes, block.alignment);
+        }
+    }
+
+  private:
+    struct Block {
+        void* start;
+        std::size_t bytes;
+        std::size_t alignment;
+    };
+    static constexpr std::size_t kMostKept = 4;
+
+    static std::pmr::memory_resource* Heap() { return std::pmr::new_delete_resource(); }
+
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+        for (auto block = kept_.begin(); block != kept_.end(); ++block) {
+            if (block->bytes == bytes && block->alignment == alignment) {
+                void* start = block->start;
+                kept_.erase(block);
+                ASAN_UNPOISON_MEMORY_REGION(start, bytes);
+                return start;
+            }
+        }
+        return Heap()->allocate(bytes, alignment);
+    }
+    void do_deallocate(void* start, std::size_t bytes, std::size_t alignment) override {
+        if (kept_.size() < kMostKept) {
+            ASAN_POISON_MEMORY_REGION(start, bytes);
+            kept_.push_back({start, bytes, alignment});
+            return;
+        }
+        Heap()->deallocate(start, bytes, alignment);
+    }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+        return this == &other;
+    }
+
+    std::vector<Block> kept_;
+};
+
 }  // namespace
 
 namespace platform {
 
-// The heap, so that the sanitizers watch the records' storage too.
 std::pmr::memory_resource* BulkMemory() {
-    return std::pmr::new_delete_resource();
+    static ReusingHeap heap;
+    return &heap;
 }
 
 void ConsoleWriteNarrow(std::string_view text) {
