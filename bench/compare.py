@@ -25,7 +25,8 @@ PROFILES = 1000
 
 
 def measure(command, env=None, stdout=subprocess.DEVNULL):
-    """Wall seconds and peak resident bytes of one child process."""
+    """Wall seconds, peak resident bytes and CPU seconds (user and system) of
+    one child process."""
     start = time.perf_counter()
     process = subprocess.Popen(command, env=env, stdout=stdout, stderr=subprocess.PIPE)
     _, status, usage = os.wait4(process.pid, 0)
@@ -35,7 +36,7 @@ def measure(command, env=None, stdout=subprocess.DEVNULL):
     process.stderr.close()
     if process.returncode != 0:
         sys.exit("%s failed (%d): %s" % (command[0], process.returncode, stderr))
-    return wall, usage.ru_maxrss * 1024
+    return wall, usage.ru_maxrss * 1024, usage.ru_utime + usage.ru_stime
 
 
 def peer_sql(days):
@@ -55,8 +56,9 @@ def report_rows(path):
         return report.read().decode("utf-16").count("\n") - 1
 
 
-def median_pair(samples):
-    return (statistics.median(w for w, _ in samples), statistics.median(m for _, m in samples))
+def medians(samples):
+    """Median wall time, peak memory and CPU time."""
+    return tuple(statistics.median(sample[i] for sample in samples) for i in range(3))
 
 
 def bench_size(args, size, users, env, work):
@@ -82,8 +84,8 @@ def bench_size(args, size, users, env, work):
     if rows != size or peer_rows != size:
         sys.exit("size %d: ostrelin wrote %d rows, sqlite3 %d" % (size, rows, peer_rows))
     result = {"size": size, "report": os.path.getsize(report)}
-    result["wall"], result["rss"] = median_pair(ours)
-    result["peer_wall"], result["peer_rss"] = median_pair(theirs)
+    result["wall"], result["rss"], result["cpu"] = medians(ours)
+    result["peer_wall"], result["peer_rss"], result["peer_cpu"] = medians(theirs)
     os.remove(datastore)
     return result
 
@@ -104,8 +106,8 @@ def bench_profiles(args, env, work):
         if child.returncode != 0:
             reason = child.stderr.strip().splitlines()
             return None, reason[-1] if reason else "unshare failed"
-        wall, rss = child.stdout.split()
-        return (float(wall), int(rss)), None
+        wall, rss, cpu = child.stdout.split()
+        return (float(wall), int(rss), float(cpu)), None
 
     passwd = os.path.join(work, "passwd")
     with open(passwd, "w") as entries:
@@ -125,7 +127,21 @@ def bench_profiles(args, env, work):
                for _ in range(args.runs + 1)][1:]
     if os.path.getsize(report) != 180:
         sys.exit("the empty datastore gave a report of %d bytes" % os.path.getsize(report))
-    return median_pair(samples), None
+    return medians(samples), None
+
+
+def machine():
+    """nproc, the CPU model, RAM and the load when the run began."""
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as info:
+        for line in info:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    with open("/proc/meminfo") as info:
+        kib = int(info.readline().split()[1])
+    return "%d x %s, %.1f GiB RAM, load average %.2f" % (
+        os.cpu_count(), model, kib / 2**20, os.getloadavg()[0])
 
 
 def verdict(ok):
@@ -153,24 +169,25 @@ def main():
 
     with tempfile.TemporaryDirectory(prefix="ostrelin-bench-") as work:
         if args.profiles_only:
-            (wall, rss), _ = bench_profiles(args, env, work)
-            print(wall, rss)
+            (wall, rss, cpu), _ = bench_profiles(args, env, work)
+            print(wall, rss, cpu)
             return
 
         users = ",".join("S-1-22-1-%d" % entry.pw_uid for entry in pwd.getpwall()[:5])
+        print(machine())
         print("median of %d runs each; TZ=%s; seed %s, 5 users, %d days" % (
             args.runs, env.get("TZ", "(unset)"), SEED, DAYS))
-        print("%-9s %10s %10s %7s %10s %10s %7s %9s %9s %11s" % (
-            "visits", "ostrelin_s", "sqlite3_s", "ratio", "ostr_MiB", "sql_MiB", "RSS/rep",
-            "ns/visit", "B/visit", "report_MiB"))
+        print("%-8s %10s %9s %6s %8s %8s %8s %7s %7s %8s %8s %10s" % (
+            "visits", "ostrelin_s", "sqlite3_s", "ratio", "ostr_cpu", "sql_cpu", "ostr_MiB",
+            "sql_MiB", "RSS/rep", "ns/visit", "B/visit", "report_MiB"))
         results = []
         for size in (int(s) for s in args.sizes.split(",")):
             r = bench_size(args, size, users, env, work)
             results.append(r)
-            print("%-9d %10.3f %10.3f %7.2f %10.1f %10.1f %7.2f %9.0f %9.0f %11.1f" % (
-                size, r["wall"], r["peer_wall"], r["wall"] / r["peer_wall"], r["rss"] / 2**20,
-                r["peer_rss"] / 2**20, r["rss"] / r["report"], r["wall"] * 1e9 / size,
-                r["rss"] / size, r["report"] / 2**20), flush=True)
+            print("%-8d %10.3f %9.3f %6.2f %8.3f %8.3f %8.1f %7.1f %7.2f %8.0f %8.0f %10.1f" % (
+                size, r["wall"], r["peer_wall"], r["wall"] / r["peer_wall"], r["cpu"],
+                r["peer_cpu"], r["rss"] / 2**20, r["peer_rss"] / 2**20, r["rss"] / r["report"],
+                r["wall"] * 1e9 / size, r["rss"] / size, r["report"] / 2**20), flush=True)
 
         profiles, why = bench_profiles(args, env, work)
         if profiles is None:
@@ -179,12 +196,14 @@ def main():
             print("empty datastore, %d profiles: %.1f ms, %.3f ms per profile, %.1f MiB" % (
                 PROFILES, profiles[0] * 1e3, profiles[0] * 1e3 / PROFILES, profiles[1] / 2**20))
 
+    print("(wall s and MiB peak resident memory are medians; cpu: user + system seconds)")
     print("targets:")
     by_size = {r["size"]: r for r in results}
     big, mid = by_size.get(1000000), by_size.get(100000)
     if big:
         ratio = big["wall"] / big["peer_wall"]
-        print("  10^6 wall <= 1.0x sqlite3: %.2fx %s" % (ratio, verdict(ratio <= 1.0)))
+        print("  10^6 wall <= 1.0x sqlite3: %.2fx %s (CPU time %.2fx)" % (
+            ratio, verdict(ratio <= 1.0), big["cpu"] / big["peer_cpu"]))
         share = big["rss"] / big["report"]
         print("  10^6 peak RSS <= 1.5x report: %.2fx %s" % (share, verdict(share <= 1.5)))
     if big and mid:

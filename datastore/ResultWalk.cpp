@@ -37,6 +37,11 @@ void ReserveFor(Container& container, LONG count) {
     }
 }
 
+// A count is the product's word, but an index it calls out of range ends the
+// walk of that list or map: a count far beyond what it holds (2^31 - 1) must
+// not keep the export asking for billions of items.
+constexpr HRESULT kPastTheEnd = DISP_E_BADINDEX;
+
 // The text of a BSTR up to its first NUL character.
 std::u16string_view TextToFirstNul(BSTR text) {
     const std::u16string_view whole = BstrView(text);
@@ -47,13 +52,18 @@ std::u16string_view TextToFirstNul(BSTR text) {
 // reader keeps the field whole.
 void QuoteUrl(BSTR text, RecordText& url) {
     const std::u16string_view raw = TextToFirstNul(text);
-    url.reserve(raw.size() + 2);
+    const auto quotes = static_cast<std::size_t>(std::count(raw.begin(), raw.end(), u'"'));
+    url.reserve(raw.size() + quotes + 2);
     url.push_back(u'"');
-    for (const char16_t unit : raw) {
-        if (unit == u'"') {
-            url.push_back(u'"');
+    if (quotes == 0) {
+        url.append(raw);
+    } else {
+        for (const char16_t unit : raw) {
+            if (unit == u'"') {
+                url.push_back(u'"');
+            }
+            url.push_back(unit);
         }
-        url.push_back(unit);
     }
     url.push_back(u'"');
 }
@@ -87,7 +97,10 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         }
 
         ScopedVariant value;
-        if (FAILED(result.ValueAt(entry, value.Out()))) {
+        if (const HRESULT hr = result.ValueAt(entry, value.Out()); FAILED(hr)) {
+            if (hr == kPastTheEnd) {
+                break;
+            }
             continue;
         }
         VariantMapHolder userMap;
@@ -111,7 +124,9 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         for (LONG item = 0; item < items; ++item) {
             // One out VARIANT serves the item and its four values.
             ScopedVariant slot;
-            visits->ItemAt(item, slot.Out());
+            if (visits->ItemAt(item, slot.Out()) == kPastTheEnd) {
+                break;
+            }
             VariantMapHolder visit;
             if (FAILED(DispatchAs(slot.Get(), IID_IVariantMap, visit))) {
                 continue;  // no visit map: nothing to report
@@ -187,7 +202,10 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
     ReserveFor(names, count);
     for (LONG index = 0; index < count; ++index) {
         ScopedVariant item;
-        if (FAILED(list->ItemAt(index, item.Out()))) {
+        if (const HRESULT hr = list->ItemAt(index, item.Out()); FAILED(hr)) {
+            if (hr == kPastTheEnd) {
+                break;
+            }
             continue;
         }
         names.emplace_back(

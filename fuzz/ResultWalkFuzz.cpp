@@ -152,9 +152,11 @@ class TreeBuilder {
         return data_.ConsumeIntegralInRange(0, 7) == 0 ? Reference(std::move(value)) : value;
     }
 
+    // A by-reference value. A reference to a reference exists only through a
+    // VARIANT (VT_BYREF | VT_VARIANT); VT_BYREF | VT_BYREF is no type.
     Value Reference(Value target) {
-        return data_.ConsumeBool() ? Value::RefTo(std::move(target))
-                                   : Value::RefToVariant(std::move(target));
+        const bool direct = data_.ConsumeBool() && (target.Get().vt & VT_BYREF) == 0;
+        return direct ? Value::RefTo(std::move(target)) : Value::RefToVariant(std::move(target));
     }
 
     Value Key(std::initializer_list<std::u16string_view> usual) {
@@ -212,6 +214,13 @@ class TreeBuilder {
         }
     }
 
+    // A count that lies: a little off, or far beyond what is held.
+    LONG Count(LONG size) {
+        return data_.ConsumeIntegralInRange(0, 7) == 0
+                   ? 0x7FFFFFFF
+                   : data_.ConsumeIntegralInRange<LONG>(-2, size + 3);
+    }
+
     // Chosen failures of a map's or list's calls and of its QueryInterface.
     Value Tweaked(Value value) {
         if (data_.ConsumeIntegralInRange(0, 3) != 0) {
@@ -226,7 +235,7 @@ class TreeBuilder {
                     map->countCode = Code(data_);
                     break;
                 case 1:
-                    map->countValue = data_.ConsumeIntegralInRange<LONG>(-2, size + 3);
+                    map->countValue = Count(size);
                     break;
                 case 2:
                     map->keyAtCodes[data_.ConsumeIntegralInRange<LONG>(0, size)] = Code(data_);
@@ -247,7 +256,7 @@ class TreeBuilder {
                     list->countCode = Code(data_);
                     break;
                 case 1:
-                    list->countValue = data_.ConsumeIntegralInRange<LONG>(-2, size + 3);
+                    list->countValue = Count(size);
                     break;
                 default:
                     list->itemAtCodes[data_.ConsumeIntegralInRange<LONG>(0, size)] = Code(data_);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,16 +11,15 @@
 
 namespace kelo {
 
-// Texts copied into large blocks: one allocation per megabyte, not per URL,
-// and no copying when the store grows.
+// Texts copied one after the other into the blocks of a resource; never
+// moved once stored.
 class TextArena {
   public:
+    explicit TextArena(std::pmr::memory_resource* memory) : memory_(memory) {}
     std::string_view Store(std::string_view text);
 
   private:
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    char* free_ = nullptr;
-    std::size_t left_ = 0;
+    std::pmr::memory_resource* memory_;
 };
 
 // One visit as read: 32 bytes plus its URL (UTF-8) and categories.
@@ -43,10 +43,18 @@ struct SnapshotUser {
 // their values only when asked. Shared by every object of that tree.
 class Snapshot {
   public:
+    Snapshot();
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+
+    // The rows and URL texts, the bulk of an answer, in large blocks from the
+    // system (huge pages where offered), all freed at once. First, so it goes
+    // last.
+    std::pmr::monotonic_buffer_resource memory;
     std::vector<SnapshotUser> users;
-    std::vector<VisitRow> rows;
+    std::pmr::vector<VisitRow> rows{&memory};
     std::vector<std::int32_t> categories;
-    TextArena urls;
+    TextArena urls{&memory};
 
     std::string_view Url(const VisitRow& row) const { return {row.url, row.urlBytes}; }
     std::span<const std::int32_t> Categories(const VisitRow& row) const {

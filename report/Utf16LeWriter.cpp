@@ -11,7 +11,7 @@ void Utf16LeWriter::WriteByteOrderMark() {
     Write(u"\uFEFF");
 }
 
-void Utf16LeWriter::Write(std::u16string_view text) {
+void Utf16LeWriter::WriteInChunks(std::u16string_view text) {
     while (!text.empty()) {
         if (used_ == kCapacity) {
             Flush();

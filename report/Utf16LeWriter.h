@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -16,11 +18,27 @@ class Utf16LeWriter {
     ~Utf16LeWriter() = default;
 
     void WriteByteOrderMark();
-    void Write(std::u16string_view text);
+    void Write(std::u16string_view text) {
+        // A report is millions of short values: those that fit are copied
+        // here, inline.
+        if constexpr (std::endian::native == std::endian::little) {
+            if (text.size() <= (kCapacity - used_) / 2) {
+                if (text.empty()) {
+                    return;  // memcpy may not be given a null pointer
+                }
+                std::memcpy(buffer_.get() + used_, text.data(), text.size() * 2);
+                used_ += text.size() * 2;
+                return;
+            }
+        }
+        WriteInChunks(text);
+    }
     // Hands what is buffered to the file.
     void Flush();
 
   private:
+    void WriteInChunks(std::u16string_view text);
+
     // Even, so that a code unit never straddles two chunks.
     static constexpr std::size_t kCapacity = 64 * 1024;
 

@@ -1,6 +1,7 @@
 #include "objectlib/store/Utf.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace kelo {
 namespace {
@@ -52,6 +53,23 @@ char32_t DecodeOne(std::string_view text, std::size_t& index) {
     return value;
 }
 
+// The length of the ASCII run `text` begins with, tested eight bytes at a
+// time: URLs are mostly ASCII.
+std::size_t AsciiPrefix(std::string_view text) {
+    std::size_t index = 0;
+    for (; index + 8 <= text.size(); index += 8) {
+        std::uint64_t block = 0;
+        std::memcpy(&block, text.data() + index, 8);
+        if ((block & 0x8080808080808080u) != 0) {
+            break;
+        }
+    }
+    while (index < text.size() && static_cast<unsigned char>(text[index]) < 0x80) {
+        ++index;
+    }
+    return index;
+}
+
 template <typename Emit>
 void DecodeUtf8(std::string_view text, Emit emit) {
     std::size_t index = 0;
@@ -93,13 +111,17 @@ void AppendUtf8(char32_t value, std::string& out) {
 }  // namespace
 
 std::size_t Utf16Length(std::string_view text) {
-    std::size_t units = 0;
-    DecodeUtf8(text, [&units](char16_t) { ++units; });
+    std::size_t units = AsciiPrefix(text);
+    DecodeUtf8(text.substr(units), [&units](char16_t) { ++units; });
     return units;
 }
 
 void Utf8ToUtf16Into(std::string_view text, char16_t* units) {
-    DecodeUtf8(text, [&units](char16_t unit) { *units++ = unit; });
+    const std::size_t ascii = AsciiPrefix(text);
+    for (std::size_t i = 0; i < ascii; ++i) {
+        *units++ = static_cast<char16_t>(text[i]);
+    }
+    DecodeUtf8(text.substr(ascii), [&units](char16_t unit) { *units++ = unit; });
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {

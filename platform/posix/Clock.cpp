@@ -55,6 +55,10 @@ bool ValidUnits(const SYSTEMTIME& time, std::int64_t& units) {
     return true;
 }
 
+// Counts the zones read, so that what was learnt of one zone is not used
+// under the next.
+std::uint64_t zoneGeneration = 0;
+
 // tzset reads the zone file again on every call when TZ is unset (a stat
 // each time): it is called only when TZ has changed since the last call.
 void RefreshZone() {
@@ -66,6 +70,7 @@ void RefreshZone() {
         return;
     }
     tzset();
+    ++zoneGeneration;
     loaded = true;
     hadZone = current != nullptr;
     zone = current != nullptr ? current : "";
@@ -81,6 +86,35 @@ bool UtcOffsetAt(std::int64_t unixSeconds, std::int64_t& offset) {
     }
     offset = fields.tm_gmtoff;
     return true;
+}
+
+// UtcOffsetAt for a run of nearby instants, as a log's visits come: an hour
+// of UTC that begins and ends in one offset has it throughout, as no zone
+// changes its offset twice within an hour. Such an hour is remembered.
+bool UtcOffsetInHour(std::int64_t unixSeconds, std::int64_t& offset) {
+    constexpr std::int64_t kHour = 3600;
+    static bool known = false;
+    static std::uint64_t knownGeneration = 0;
+    static std::int64_t knownHour = 0;
+    static std::int64_t knownOffset = 0;
+    const std::int64_t hour = civil::FloorDiv(unixSeconds, kHour);
+    if (known && knownGeneration == zoneGeneration && knownHour == hour) {
+        offset = knownOffset;
+        return true;
+    }
+    known = false;
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    if (UtcOffsetAt(hour * kHour, first) && UtcOffsetAt(hour * kHour + kHour - 1, last) &&
+        first == last) {
+        known = true;
+        knownGeneration = zoneGeneration;
+        knownHour = hour;
+        knownOffset = first;
+        offset = first;
+        return true;
+    }
+    return UtcOffsetAt(unixSeconds, offset);
 }
 
 std::int64_t UnixSecondsOf(std::int64_t units) {
@@ -147,7 +181,7 @@ bool UtcToLocal(const SYSTEMTIME& utc, SYSTEMTIME& local) {
     }
     RefreshZone();
     std::int64_t offset = 0;
-    if (!UtcOffsetAt(UnixSecondsOf(units), offset)) {
+    if (!UtcOffsetInHour(UnixSecondsOf(units), offset)) {
         return false;
     }
     return Shift(units, offset, local);

@@ -456,6 +456,40 @@ TEST_F(RunTest, AFailingSecondUserKeepsTheFirstUsersRowsAndStopsTheLoop) {
             u"PC01,3/7/2026 4:05:09 PM,\"https://a/\",Unix User\\alice,ALLOWED,Malware,,,,,"}));
 }
 
+TEST_F(RunTest, MalformedProfileNamesAreAskedAsTheyAreAndLabelledNoUserFound) {
+    // Names a profile list may hold that are no SID of this machine: each is
+    // sent unchanged as "user"; one too long for the name buffer ends the list.
+    const std::vector<std::u16string> names = {u"",
+                                               u"ALL",
+                                               u"S-1-22-1-1000x",
+                                               u"S-\u00e9-\U0001F600",
+                                               u"S,1\"2\n3",
+                                               std::u16string(255, u'S'),
+                                               std::u16string(256, u'T'),
+                                               u"S-1-22-1-1001"};
+    fake::Platform().profiles = names;
+    for (const std::u16string& name : names) {
+        fake::Library().answers.push_back(
+            {S_OK, fake::ResultMap(
+                       {{fake::Text(name),
+                         fake::UserMap({fake::Visit(u"https://x/", 46088.67024305555, 1)})}})});
+    }
+    auto query = Program();
+
+    EXPECT_EQ(query->Run(), 0);
+
+    const auto& queries = fake::Library().queries;
+    ASSERT_EQ(queries.size(), 6u);  // up to the over-long name
+    for (std::size_t i = 0; i < queries.size(); ++i) {
+        EXPECT_EQ(queries[i][3], (RenderedEntry{u"user", names[i]})) << i;
+    }
+    const std::vector<std::u16string> rows = ReportRows(*query);
+    ASSERT_EQ(rows.size(), 6u);
+    for (const std::u16string& row : rows) {
+        EXPECT_EQ(row, u"PC01,3/7/2026 4:05:09 PM,\"https://x/\",No user found,ALLOWED,,,,,,");
+    }
+}
+
 TEST_F(RunTest, AResultThatIsNoMapFailsThatUsersQuery) {
     fake::Platform().profiles = std::vector<std::u16string>{u"S-1-22-1-1000"};
     fake::Library().defaultAnswer = {S_OK, fake::Empty()};

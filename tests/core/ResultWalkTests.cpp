@@ -332,6 +332,30 @@ TEST_F(ResultWalkTest, UnusableEntriesYieldNothingAndTheWalkGoesOnInOrder) {
     EXPECT_TRUE(fake::AsMap(countsNothing)->asked.empty());
 }
 
+TEST_F(ResultWalkTest, ACountFarBeyondTheItemsEndsAtTheFirstIndexOutOfRange) {
+    constexpr LONG kMost = 0x7FFFFFFF;
+    fake::Value categories = fake::List({fake::Int(42), fake::Int(7)});
+    fake::AsList(categories)->countValue = kMost;
+    fake::Value visit = fake::Map({{fake::Text(u"URL"), fake::Text(u"a")},
+                                   {fake::Text(u"DATE"), fake::Date(kVisitDate)},
+                                   {fake::Text(u"ALLOWED"), fake::Bool(VARIANT_TRUE)},
+                                   {fake::Text(u"CATEGORIES"), categories}});
+    fake::Value visits = fake::List({visit, fake::Empty()});
+    fake::AsList(visits)->countValue = kMost;
+    // An index past the end that fails otherwise is only skipped.
+    fake::AsList(visits)->itemAtCodes[1] = E_FAIL;
+    fake::Value result = fake::ResultMap(
+        {{fake::Text(u"S-1-22-1-1000"), fake::Map({{fake::Text(u"All"), visits}})}});
+    fake::AsMap(result)->countValue = kMost;
+
+    Walk(result);
+
+    EXPECT_EQ(Records(), (std::vector<std::u16string>{
+                             u"\"a\"|3/7/2026 4:05:09 PM|Unix User\\alice|ALLOWED|Malware;Chat"}));
+    EXPECT_EQ(fake::AsList(visits)->itemRequests, 3);
+    EXPECT_EQ(fake::AsList(categories)->itemRequests, 3);
+}
+
 TEST_F(ResultWalkTest, AnEmptyResultMapAddsNothing) {
     Walk(fake::ResultMap({}));
     EXPECT_TRUE(program->records.empty());

@@ -65,8 +65,8 @@ class Result:
         self.stderr = completed.stderr.decode("utf-8", errors="replace")
 
 
-def run(program, args, env=None, cwd=None, stdin=None, timeout=600):
-    command = ([EMULATOR] if WINDOWS else []) + [program] + list(args)
+def run(program, args, env=None, cwd=None, stdin=None, timeout=600, wrapper=()):
+    command = list(wrapper) + ([EMULATOR] if WINDOWS else []) + [program] + list(args)
     full_env = dict(os.environ)
     if WINDOWS:
         full_env.setdefault("WINEDEBUG", "-all")
@@ -76,10 +76,18 @@ def run(program, args, env=None, cwd=None, stdin=None, timeout=600):
     return Result(completed)
 
 
-def ostrelin(args, datastore, cwd=None, env=None):
-    environment = {"KELO_DATASTORE": native_path(datastore)}
+LEAK_MESSAGE = "objects of the library left alive"
+
+
+def ostrelin(args, datastore, cwd=None, env=None, wrapper=(), timeout=600):
+    """Runs the program; the stand-in reports objects left alive at exit, and
+    every run must leave none."""
+    environment = {"KELO_DATASTORE": native_path(datastore), "KELO_LEAK_CHECK": "1"}
     environment.update(env or {})
-    return run(OSTRELIN, args, env=environment, cwd=cwd)
+    result = run(OSTRELIN, args, env=environment, cwd=cwd, wrapper=wrapper, timeout=timeout)
+    if LEAK_MESSAGE in result.stderr:
+        raise AssertionError("the run left objects alive: " + result.stderr)
+    return result
 
 
 def kelodb(args, datastore, stdin=None):

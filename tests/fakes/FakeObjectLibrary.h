@@ -34,7 +34,8 @@ class Value {
 
     const VARIANT& Get() const { return variant_; }
 
-    // VT_BYREF | the target's type, pointing at the target's value.
+    // VT_BYREF | the target's type, pointing at the target's value (for a
+    // target that is no by-reference value itself).
     static Value RefTo(Value target);
     // VT_BYREF | VT_VARIANT, pointing at the target VARIANT.
     static Value RefToVariant(Value target);

@@ -24,6 +24,12 @@ TEST(UtfTest, ConvertsEveryPlaneAndReplacesInvalidInput) {
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
         {"\xE2\x82", u"\uFFFD"},                            // cut short
         {"\xE2\x82x", u"\uFFFDx"},
+        // ASCII runs of eight bytes and more, broken at every place of a block.
+        {"https://example.org/", u"https://example.org/"},
+        {"abcdefg\xC3\xA9hijklmnop", u"abcdefg\u00E9hijklmnop"},
+        {"abcdefgh\xC3\xA9", u"abcdefgh\u00E9"},
+        {"abcdefghi\xE2\x82\xACjklmnopq\xF0\x9F\x98\x80r", u"abcdefghi\u20ACjklmnopq\U0001F600r"},
+        {"abcdefghijklmnop\xFF", u"abcdefghijklmnop\uFFFD"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(kelo::Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;

@@ -209,6 +209,29 @@ TEST(PosixTimeZone, ConversionsFollowTzWithoutTzset) {
     }
 }
 
+// Runs of nearby instants, as a log's visits come, across a change that
+// falls inside an hour of UTC: Lord Howe Island moves from +10:30 to +11 at
+// 2026-10-03 15:30 UTC.
+TEST(PosixTimeZone, NearbyInstantsAcrossAChangeWithinAnHour) {
+    ZoneGuard zone("Australia/Lord_Howe");
+    const struct {
+        SYSTEMTIME utc;
+        const char* local;
+    } cases[] = {
+        {Time(2026, 10, 3, 15, 10), "2026-10-04 01:40:00.000 w0"},
+        {Time(2026, 10, 3, 15, 29, 59), "2026-10-04 01:59:59.000 w0"},
+        {Time(2026, 10, 3, 15, 30), "2026-10-04 02:30:00.000 w0"},
+        {Time(2026, 10, 3, 15, 45), "2026-10-04 02:45:00.000 w0"},
+        {Time(2026, 10, 3, 15, 10), "2026-10-04 01:40:00.000 w0"},
+        {Time(2026, 10, 3, 16, 10), "2026-10-04 03:10:00.000 w0"},
+        {Time(2026, 10, 3, 16, 59, 59), "2026-10-04 03:59:59.000 w0"},
+        {Time(2026, 10, 3, 14, 59, 59), "2026-10-04 01:29:59.000 w0"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ToLocal(c.utc), c.local) << Describe(c.utc);
+    }
+}
+
 // Results must again lie in 1601 through 30827 (Wine 8 lets 30828 through).
 TEST(PosixTimeZone, ResultsPast30827Fail) {
     {
