@@ -23,8 +23,10 @@ using OwnedSid = std::unique_ptr<void, LocalFreeDeleter>;
 // The two-call protocol: ask for the lengths with empty buffers, then look up
 // again with buffers of those lengths (terminators included).
 bool LookupAccount(std::u16string_view sidText, std::u16string& domain, std::u16string& name) {
+    // Empty text names no account. (Wine's ConvertStringSidToSidW reads past
+    // the terminator of an empty string and may make the NULL SID of it.)
     const std::optional<std::wstring> text = win32::ToCallText(sidText);
-    if (!text) {
+    if (sidText.empty() || !text) {
         return false;
     }
     PSID converted = nullptr;

@@ -89,7 +89,9 @@ class LiveWriterTest(TempDirTestCase):
         self.assertEqual(seen, list(range(len(seen))), "batches seen are no prefix")
         for number, indexes in batches.items():
             self.assertEqual(indexes, set(range(BATCH)), "batch %d torn" % number)
-        self.assertLessEqual(len(seen), finished_by_end)
+        # The import in flight may have committed before its process ended
+        # (a Windows process takes its time to end under Wine).
+        self.assertLessEqual(len(seen), finished_by_end + 1)
 
     def test_export_sees_one_snapshot_while_kelodb_imports(self):
         writer = Writer(self.datastore)
