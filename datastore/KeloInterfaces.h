@@ -7,7 +7,7 @@
 #include "platform/OleAuto.h"
 
 struct IKELODateTime : IDispatch {
-protected:
+  protected:
     ~IKELODateTime() = default;
 };
 
@@ -15,7 +15,7 @@ struct IDateTimeFilter : IDispatch {
     virtual HRESULT SetStart(IKELODateTime* start) = 0;
     virtual HRESULT SetEnd(IKELODateTime* end) = 0;
 
-protected:
+  protected:
     ~IDateTimeFilter() = default;
 };
 
@@ -26,7 +26,7 @@ struct IVariantMap : IDispatch {
     virtual HRESULT ValueAt(LONG index, VARIANT* value) = 0;
     virtual HRESULT Get(VARIANT key, VARIANT* value) = 0;
 
-protected:
+  protected:
     ~IVariantMap() = default;
 };
 
@@ -34,14 +34,14 @@ struct IVariantList : IDispatch {
     virtual HRESULT Count(LONG* count) = 0;
     virtual HRESULT ItemAt(LONG index, VARIANT* item) = 0;
 
-protected:
+  protected:
     ~IVariantList() = default;
 };
 
 struct IDatastore : IDispatch {
     virtual HRESULT Execute(VARIANT query, VARIANT* result) = 0;
 
-protected:
+  protected:
     ~IDatastore() = default;
 };
 

@@ -7,7 +7,7 @@
 // and its object when it goes. Move-only.
 template <typename T>
 class OwningHolder {
-public:
+  public:
     OwningHolder() = default;
     // Takes over a reference the caller already owns.
     explicit OwningHolder(T* object) : object_(object) {}
@@ -50,6 +50,6 @@ public:
 
     T* Detach() { return std::exchange(object_, nullptr); }
 
-private:
+  private:
     T* object_ = nullptr;
 };

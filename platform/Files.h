@@ -29,7 +29,7 @@ bool MakeDirectory(std::u16string_view path);
 // _wfopen with "wb"). Writes go through the runtime's buffered stream; the
 // file is closed when the object goes or by Close.
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -41,7 +41,7 @@ public:
     // True when every write and the close succeeded.
     bool Close();
 
-private:
+  private:
     // The stream's buffer, when the runtime needs one from us; freed after the
     // stream is closed.
     std::unique_ptr<char[]> buffer_;

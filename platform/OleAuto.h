@@ -12,10 +12,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <oaidl.h>
 #include <oleauto.h>
 #include <unknwn.h>
+#include <windows.h>
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 units");
 
@@ -49,7 +49,9 @@ using SCODE = std::int32_t;
 inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
-constexpr HRESULT MakeHresult(std::uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT MakeHresult(std::uint32_t value) {
+    return static_cast<HRESULT>(value);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -66,8 +68,12 @@ inline constexpr HRESULT DISP_E_BADINDEX = MakeHresult(0x8002000Bu);
 inline constexpr HRESULT DISP_E_ARRAYISLOCKED = MakeHresult(0x8002000Du);
 inline constexpr HRESULT OLE_E_CANTCONVERT = MakeHresult(0x80040011u);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 struct GUID {
     std::uint32_t Data1;
@@ -89,8 +95,12 @@ constexpr bool operator==(const GUID& a, const GUID& b) {
     }
     return true;
 }
-inline bool IsEqualGUID(REFIID a, REFIID b) { return a == b; }
-inline bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
+inline bool IsEqualGUID(REFIID a, REFIID b) {
+    return a == b;
+}
+inline bool IsEqualIID(REFIID a, REFIID b) {
+    return a == b;
+}
 
 inline constexpr IID IID_IUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -102,7 +112,7 @@ struct IUnknown {
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 
-protected:
+  protected:
     ~IUnknown() = default;
 };
 
@@ -120,7 +130,7 @@ struct IDispatch : IUnknown {
     virtual HRESULT Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                            struct tagVARIANT* result, EXCEPINFO* exception, UINT* argError) = 0;
 
-protected:
+  protected:
     ~IDispatch() = default;
 };
 

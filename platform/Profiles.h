@@ -13,7 +13,7 @@ inline constexpr long kProfileEnumNoMoreItems = 259;  // ERROR_NO_MORE_ITEMS
 // registry's ProfileList key; on POSIX a snapshot of the user database, each
 // user as "S-1-22-1-<uid>". Closed when the object goes.
 class ProfileList {
-public:
+  public:
     // Null when the list cannot be opened.
     static std::unique_ptr<ProfileList> Open();
 
