@@ -1,8 +1,8 @@
 #include "platform/Files.h"
 
-#include <new>
 #include <optional>
 
+#include "platform/common/OpenForWriting.h"
 #include "platform/win32/Wide.h"
 
 #include <shlwapi.h>
@@ -10,10 +10,6 @@
 namespace platform {
 
 namespace {
-
-// Reports written as one value at a time still reach the disk in large
-// blocks.
-constexpr std::size_t kStreamBufferBytes = 256 * 1024;
 
 std::optional<std::wstring> ToSystemPath(std::u16string_view path) {
     if (path.empty()) {
@@ -34,50 +30,9 @@ bool MakeDirectory(std::u16string_view path) {
     return systemPath && CreateDirectoryW(systemPath->c_str(), nullptr) != 0;
 }
 
-OutputFile::~OutputFile() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-    }
-}
-
-bool OutputFile::Open(std::u16string_view path) {
-    if (stream_ != nullptr) {
-        Close();
-    }
-    failed_ = false;
+std::FILE* detail::OpenForWriting(std::u16string_view path) {
     const std::optional<std::wstring> systemPath = ToSystemPath(path);
-    if (!systemPath) {
-        return false;
-    }
-    stream_ = _wfopen(systemPath->c_str(), L"wb");
-    if (stream_ == nullptr) {
-        return false;
-    }
-    buffer_.reset(new (std::nothrow) char[kStreamBufferBytes]);
-    if (buffer_) {
-        std::setvbuf(stream_, buffer_.get(), _IOFBF, kStreamBufferBytes);
-    }
-    return true;
-}
-
-void OutputFile::Write(const void* bytes, std::size_t size) {
-    if (stream_ == nullptr) {
-        failed_ = true;
-        return;
-    }
-    if (size != 0 && std::fwrite(bytes, 1, size, stream_) != size) {
-        failed_ = true;
-    }
-}
-
-bool OutputFile::Close() {
-    if (stream_ == nullptr) {
-        return false;
-    }
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    buffer_.reset();
-    return closed && !failed_;
+    return systemPath ? _wfopen(systemPath->c_str(), L"wb") : nullptr;
 }
 
 }  // namespace platform

@@ -96,4 +96,13 @@ TEST(Files, OutputFileCannotOpenADirectoryOrAMissingFolder) {
     EXPECT_FALSE(file.Close());
 }
 
+TEST(Files, PathWithANulNamesNothing) {
+    platform_test::TempDirectory temp;
+    const std::u16string withNul = temp.Path().u16string() + std::u16string(1, u'\0') + u"x";
+    EXPECT_FALSE(platform::PathExists(withNul));
+    EXPECT_FALSE(platform::MakeDirectory(withNul));
+    platform::OutputFile file;
+    EXPECT_FALSE(file.Open(withNul));
+}
+
 }  // namespace

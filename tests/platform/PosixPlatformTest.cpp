@@ -120,15 +120,6 @@ TEST(PosixFiles, FailedFlushMakesCloseFail) {
     EXPECT_FALSE(file.Close());
 }
 
-TEST(PosixFiles, PathWithANulNamesNothing) {
-    platform_test::TempDirectory temp;
-    const std::u16string withNul = temp.Path().u16string() + std::u16string(1, u'\0') + u"x";
-    EXPECT_FALSE(platform::PathExists(withNul));
-    EXPECT_FALSE(platform::MakeDirectory(withNul));
-    platform::OutputFile file;
-    EXPECT_FALSE(file.Open(withNul));
-}
-
 // Sets TZ for the time of a test and puts the old value back.
 class ZoneGuard {
   public:

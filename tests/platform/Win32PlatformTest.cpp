@@ -1,5 +1,5 @@
 // What only the Windows layer does: the real entry point and console output
-// through a pipe, well-known accounts, paths the system must not see.
+// through a pipe, well-known accounts.
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "platform/Accounts.h"
-#include "platform/Files.h"
 #include "platform/OleAuto.h"
-#include "tests/platform/TempDirectory.h"
 
 namespace {
 
@@ -112,15 +110,6 @@ TEST(Win32Accounts, WellKnownAccountsResolveAndUnknownOnesDoNot) {
         EXPECT_EQ(domain, u"kept");
         EXPECT_EQ(name, u"kept");
     }
-}
-
-TEST(Win32Files, PathWithANulNamesNothing) {
-    platform_test::TempDirectory temp;
-    const std::u16string withNul = temp.Path().u16string() + std::u16string(1, u'\0') + u"x";
-    EXPECT_FALSE(platform::PathExists(withNul));
-    EXPECT_FALSE(platform::MakeDirectory(withNul));
-    platform::OutputFile file;
-    EXPECT_FALSE(file.Open(withNul));
 }
 
 }  // namespace
