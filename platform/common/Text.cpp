@@ -8,13 +8,6 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 // Writes the UTF-8 form of `codePoint` (a scalar value) at `out`; returns the
 // position after it.
 char* EncodeUtf8(char32_t codePoint, char* out) {

@@ -17,10 +17,6 @@ namespace {
 
 constexpr std::size_t kFlushBytes = 64 * 1024;
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
 class ConsoleOutput {
   public:
     ConsoleOutput() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
