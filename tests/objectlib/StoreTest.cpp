@@ -153,7 +153,7 @@ TEST(ReadOnlyMediaTest, ImmutableUrisEscapeEverythingButPlainCharacters) {
 // and a -wal counts only while it holds something.
 TEST(ReadOnlyMediaTest, TheUriOpensTheFileAndAWalCountsWhenItHoldsCommits) {
     const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / u8"kelo media %#? \u00e9";
+        std::filesystem::temp_directory_path() / u8"kelo media %#&= \u00e9";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::filesystem::path file = folder / "d.db";
