@@ -150,6 +150,15 @@ SYSTEMTIME LocalNow() {
     return FromUnits(units < 0 ? 0 : units);
 }
 
+SYSTEMTIME UtcNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t units =
+        (static_cast<std::int64_t>(now.tv_sec) - kFileTimeEpochSecond) * kUnitsPerSecond +
+        now.tv_nsec / 100;
+    return FromUnits(units < 0 ? 0 : units);
+}
+
 // A local time is read the way TzSpecificLocalTimeToSystemTime reads it: a
 // transition takes effect at its wall-clock time in the offset in force
 // before it. So a time in the gap of a spring change (02:30 on a day that

@@ -249,6 +249,15 @@ SYSTEMTIME LocalNow() {
     return Platform().localNow;
 }
 
+SYSTEMTIME UtcNow() {
+    if (Platform().utcNow) {
+        return *Platform().utcNow;
+    }
+    SYSTEMTIME utc{};
+    Shift(Platform().localNow, -Platform().utcOffsetMinutes, utc);
+    return utc;
+}
+
 bool LocalToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) {
     return !Platform().failLocalToUtc && Shift(local, -Platform().utcOffsetMinutes, utc);
 }
