@@ -57,7 +57,7 @@ bool StartOfLookBack(const SYSTEMTIME& now, std::int32_t days, SYSTEMTIME& start
 // could not be made, and the run reports it.
 void CDataStoreQuery::BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager,
                                            VariantMapHolder& filter) {
-    if (FAILED(CreateAs(manager, kClassVariantMap, IID_IVariantMap, filter))) {
+    if (FAILED(CreateAs(manager, kClassVariantMap, filter))) {
         return;
     }
     // Now is the UTC clock itself, whatever the local clock shows.
@@ -67,9 +67,9 @@ void CDataStoreQuery::BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager,
     OwningHolder<IKELODateTime> start;
     OwningHolder<IDateTimeFilter> range;
     SYSTEMTIME startTime{};
-    if (FAILED(CreateAs(manager, kClassDateTime, IID_IKELODateTime, end)) ||
-        FAILED(CreateAs(manager, kClassDateTime, IID_IKELODateTime, start)) ||
-        FAILED(CreateAs(manager, kClassDateTimeFilter, IID_IDateTimeFilter, range)) ||
+    if (FAILED(CreateAs(manager, kClassDateTime, end)) ||
+        FAILED(CreateAs(manager, kClassDateTime, start)) ||
+        FAILED(CreateAs(manager, kClassDateTimeFilter, range)) ||
         !StartOfLookBack(now, days, startTime)) {
         filter.Reset();
         return;

@@ -7,7 +7,7 @@ HRESULT CDataStoreQuery::ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager,
                                       const VariantMapHolder& query) {
     // Released last, after the result.
     OwningHolder<IDatastore> datastore;
-    const HRESULT created = CreateAs(manager, kClassDatastore, IID_IDatastore, datastore);
+    const HRESULT created = CreateAs(manager, kClassDatastore, datastore);
     if (FAILED(created)) {
         platform::ConsoleWriteWide(u"Datastore object creation failure\n");
         return created;
@@ -24,7 +24,7 @@ HRESULT CDataStoreQuery::ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager,
     }
 
     VariantMapHolder resultMap;
-    const HRESULT taken = DispatchAs(result.Get(), IID_IVariantMap, resultMap);
+    const HRESULT taken = DispatchAs(result.Get(), resultMap);
     if (FAILED(taken)) {
         return taken;
     }

@@ -24,7 +24,7 @@ void SetText(IVariantMap& map, std::u16string_view key, std::u16string_view text
 void CDataStoreQuery::BuildQuery(NSVumoUtil::IHLPKELOManager& manager, const std::u16string& user,
                                  const VariantMapHolder& filter, VariantMapHolder& query) const {
     query.Reset();
-    if (FAILED(CreateAs(manager, kClassVariantMap, IID_IVariantMap, query))) {
+    if (FAILED(CreateAs(manager, kClassVariantMap, query))) {
         return;
     }
     IVariantMap& map = *query.Get();

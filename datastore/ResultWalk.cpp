@@ -104,7 +104,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
             continue;
         }
         VariantMapHolder userMap;
-        if (FAILED(DispatchAs(value.Get(), IID_IVariantMap, userMap))) {
+        if (FAILED(DispatchAs(value.Get(), userMap))) {
             continue;
         }
         // The per-user map normally holds "All" alone; its visits are taken
@@ -116,7 +116,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         ScopedVariant listValue;
         userMap->Get(keys.all.Get(), listValue.Out());
         OwningHolder<IVariantList> visits;
-        if (FAILED(DispatchAs(listValue.Get(), IID_IVariantList, visits))) {
+        if (FAILED(DispatchAs(listValue.Get(), visits))) {
             continue;
         }
         LONG items = 0;
@@ -128,7 +128,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
                 break;
             }
             VariantMapHolder visit;
-            if (FAILED(DispatchAs(slot.Get(), IID_IVariantMap, visit))) {
+            if (FAILED(DispatchAs(slot.Get(), visit))) {
                 continue;  // no visit map: nothing to report
             }
 
@@ -192,7 +192,7 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
     // Cleared last, after the list is released.
     const ScopedVariant owned(categories);
     OwningHolder<IVariantList> list;
-    if (FAILED(DispatchAs(owned.Get(), IID_IVariantList, list))) {
+    if (FAILED(DispatchAs(owned.Get(), list))) {
         return;
     }
     LONG count = 0;

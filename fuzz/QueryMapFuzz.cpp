@@ -121,7 +121,7 @@ class QueryBuilder {
     ScopedVariant OwnMap(int depth, std::vector<std::pair<std::u16string, Intent>>* entries,
                          bool filters) {
         OwningHolder<IVariantMap> map;
-        if (FAILED(CreateAs(manager_, kClassVariantMap, IID_IVariantMap, map))) {
+        if (FAILED(CreateAs(manager_, kClassVariantMap, map))) {
             return ScopedVariant();
         }
         // Mostly the keys a well-formed map has, in order, then a few of any
@@ -267,7 +267,7 @@ class QueryBuilder {
     // A loaded date-time object and the instant it holds, or one left empty.
     OwningHolder<IKELODateTime> DateTime(std::optional<std::int64_t>& time) {
         OwningHolder<IKELODateTime> dateTime;
-        if (FAILED(CreateAs(manager_, kClassDateTime, IID_IKELODateTime, dateTime))) {
+        if (FAILED(CreateAs(manager_, kClassDateTime, dateTime))) {
             return dateTime;
         }
         if (data_.ConsumeIntegralInRange(0, 7) == 7) {
@@ -303,7 +303,7 @@ class QueryBuilder {
     std::pair<ScopedVariant, Intent> Filter() {
         std::pair<ScopedVariant, Intent> made;
         OwningHolder<IDateTimeFilter> filter;
-        if (FAILED(CreateAs(manager_, kClassDateTimeFilter, IID_IDateTimeFilter, filter))) {
+        if (FAILED(CreateAs(manager_, kClassDateTimeFilter, filter))) {
             return made;
         }
         std::optional<std::int64_t> start;
@@ -393,7 +393,7 @@ class QueryBuilder {
             case 8: {
                 // An object of the library that is no map.
                 OwningHolder<IDatastore> datastore;
-                if (SUCCEEDED(CreateAs(manager_, kClassDatastore, IID_IDatastore, datastore))) {
+                if (SUCCEEDED(CreateAs(manager_, kClassDatastore, datastore))) {
                     made.first = ScopedVariant::Dispatch(datastore.Get());
                     made.second.vt = VT_DISPATCH;
                 }
@@ -527,7 +527,7 @@ std::optional<std::vector<const StoredVisit*>> Expected(
 std::vector<StoredVisit> ReadAnswer(const VARIANT& result) {
     std::vector<StoredVisit> read;
     OwningHolder<IVariantMap> users;
-    fuzz::Check(SUCCEEDED(DispatchAs(result, IID_IVariantMap, users)), "answer is no map");
+    fuzz::Check(SUCCEEDED(DispatchAs(result, users)), "answer is no map");
     LONG userCount = 0;
     users->Count(&userCount);
     const ScopedVariant all = ScopedVariant::Text(u"All");
@@ -537,11 +537,11 @@ std::vector<StoredVisit> ReadAnswer(const VARIANT& result) {
         fuzz::Check(users->KeyAt(u, key.Out()) == S_OK && key.Type() == VT_BSTR, "user key");
         fuzz::Check(users->ValueAt(u, value.Out()) == S_OK, "user value");
         OwningHolder<IVariantMap> userMap;
-        fuzz::Check(SUCCEEDED(DispatchAs(value.Get(), IID_IVariantMap, userMap)), "user map");
+        fuzz::Check(SUCCEEDED(DispatchAs(value.Get(), userMap)), "user map");
         ScopedVariant listValue;
         fuzz::Check(userMap->Get(all.Get(), listValue.Out()) == S_OK, "no visit list");
         OwningHolder<IVariantList> list;
-        fuzz::Check(SUCCEEDED(DispatchAs(listValue.Get(), IID_IVariantList, list)), "list");
+        fuzz::Check(SUCCEEDED(DispatchAs(listValue.Get(), list)), "list");
         LONG items = 0;
         list->Count(&items);
         fuzz::Check(items > 0, "a user without visits in the answer");
@@ -549,7 +549,7 @@ std::vector<StoredVisit> ReadAnswer(const VARIANT& result) {
             ScopedVariant item;
             fuzz::Check(list->ItemAt(i, item.Out()) == S_OK, "item");
             OwningHolder<IVariantMap> visit;
-            fuzz::Check(SUCCEEDED(DispatchAs(item.Get(), IID_IVariantMap, visit)), "visit map");
+            fuzz::Check(SUCCEEDED(DispatchAs(item.Get(), visit)), "visit map");
             StoredVisit got{std::u16string(BstrView(key.Get().bstrVal)), {}, 0, false, {}};
             for (const char16_t* name : {u"URL", u"ALLOWED", u"CATEGORIES"}) {
                 ScopedVariant field;
@@ -561,8 +561,7 @@ std::vector<StoredVisit> ReadAnswer(const VARIANT& result) {
                     got.allowed = field.Get().boolVal != 0;
                 } else {
                     OwningHolder<IVariantList> numbers;
-                    fuzz::Check(SUCCEEDED(DispatchAs(field.Get(), IID_IVariantList, numbers)),
-                                "categories list");
+                    fuzz::Check(SUCCEEDED(DispatchAs(field.Get(), numbers)), "categories list");
                     LONG count = 0;
                     numbers->Count(&count);
                     for (LONG n = 0; n < count; ++n) {
@@ -623,7 +622,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         ManagerHolder manager;
         fuzz::Check(CreateManager(manager) == 0, "no manager");
         OwningHolder<IDatastore> datastore;
-        fuzz::Check(SUCCEEDED(CreateAs(*manager.Get(), kClassDatastore, IID_IDatastore, datastore)),
+        fuzz::Check(SUCCEEDED(CreateAs(*manager.Get(), kClassDatastore, datastore)),
                     "no datastore");
         QueryBuilder builder(data, *manager.Get());
         std::optional<std::vector<std::pair<std::u16string, Intent>>> model;

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "datastore/OwningHolder.h"
+#include "datastore/ObjectAccess.h"
 #include "objectlib/DateTime.h"
 #include "objectlib/KeloErrors.h"
 #include "objectlib/Variants.h"
@@ -21,10 +21,7 @@ OwningHolder<IVariantMap> MapOf(const VARIANT& value) {
         object = *value.ppdispVal;
     }
     OwningHolder<IVariantMap> map;
-    if (object != nullptr &&
-        FAILED(object->QueryInterface(IID_IVariantMap, reinterpret_cast<void**>(map.Put())))) {
-        map.Reset();
-    }
+    QueryAs(object, map);
     return map;
 }
 

@@ -58,9 +58,9 @@ class Answer {
         VariantMapHolder map;
         ScopedVariant result;
         const ScopedVariant argument = ScopedVariant::Dispatch(query_.Get());
-        if (FAILED(CreateAs(*manager_.Get(), kClassDatastore, IID_IDatastore, datastore)) ||
+        if (FAILED(CreateAs(*manager_.Get(), kClassDatastore, datastore)) ||
             FAILED(datastore->Execute(argument.Get(), result.Out())) ||
-            FAILED(DispatchAs(result.Get(), IID_IVariantMap, map))) {
+            FAILED(DispatchAs(result.Get(), map))) {
             std::abort();
         }
         return map;
