@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "report/CategoryTable.h"
 #include "tests/core/QueryFixture.h"
 
 namespace {
@@ -226,9 +224,9 @@ TEST_F(ResultWalkTest, RecordsShareTheirUserLabelActionsAndCategoryTexts) {
     }
     EXPECT_EQ(records[2].action.data(), records[0].action.data());
     EXPECT_NE(records[1].action.data(), records[0].action.data());
-    // Names are the table's own texts: no copy per record.
-    const auto tableText = [](std::int32_t number) {
-        return std::ranges::find(kCategoryTable, number, &CategoryEntry::number)->name.data();
+    // Names are the program's table texts: no copy per record.
+    const auto tableText = [this](std::int32_t number) {
+        return program->CategoryName(number).data();
     };
     EXPECT_EQ(records[0].categories[0].data(), tableText(42));
     EXPECT_EQ(records[1].categories[0].data(), tableText(42));
