@@ -28,7 +28,7 @@ std::u16string ParentOf(const std::u16string& key) {
 }
 
 // A report being written to memory: open_memstream fills `data` and `size`,
-// which go into the in-memory files when the stream is closed.
+// which go into the in-memory files when the finished file is kept.
 struct MemoryStream {
     std::u16string key;
     char* data = nullptr;
@@ -161,57 +161,87 @@ bool MakeDirectory(std::u16string_view path) {
     return true;
 }
 
-OutputFile::~OutputFile() {
-    Close();
-}
+namespace detail {
 
-bool OutputFile::Open(std::u16string_view path) {
-    Close();
-    failed_ = false;
+// The report goes to a temporary file beside it and takes its place when
+// finished, as on the real systems: on disk ".NAME.fake.tmp" in the report's
+// folder; in memory a stream whose bytes become the file's when it is kept.
+bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file) {
     if (!Platform().inMemoryFiles) {
-        stream_ = OpenOnDisk(std::filesystem::path(path));
-        return stream_ != nullptr;
+        const std::filesystem::path report(reportPath);
+        std::error_code error;
+        if (reportPath.empty() || !report.has_filename() ||
+            std::filesystem::is_directory(report, error)) {
+            return false;
+        }
+        const std::filesystem::path temporary =
+            report.parent_path() / (u"." + report.filename().u16string() + u".fake.tmp");
+        file.stream = OpenOnDisk(temporary);
+        if (file.stream == nullptr) {
+            return false;
+        }
+        file.path = temporary.u16string();
+        ++Platform().openTemporaryFiles;
+        return true;
     }
     bool directoryOnly = false;
-    const auto key = fake::MemoryPath(path, &directoryOnly);
+    const auto key = fake::MemoryPath(reportPath, &directoryOnly);
     if (!key || directoryOnly || IsMemoryDirectory(*key) || !IsMemoryDirectory(ParentOf(*key))) {
         return false;
     }
     auto stream = std::make_unique<MemoryStream>();
     stream->key = *key;
-    stream_ = OpenMemoryStream(*stream);
-    if (stream_ == nullptr) {
+    file.stream = OpenMemoryStream(*stream);
+    if (file.stream == nullptr) {
         return false;
     }
-    Platform().memoryFiles[*key].clear();
-    MemoryStreams().emplace(stream_, std::move(stream));
+    file.path = *key + u".fake.tmp";
+    MemoryStreams().emplace(file.stream, std::move(stream));
+    ++Platform().openTemporaryFiles;
     return true;
 }
 
-void OutputFile::Write(const void* bytes, std::size_t size) {
-    if (stream_ == nullptr || std::fwrite(bytes, 1, size, stream_) != size) {
-        failed_ = true;
+CommitResult FinishTemporaryFile(TemporaryFile& file, std::u16string_view reportPath,
+                                 bool complete) {
+    std::FILE* const stream = file.stream;
+    const std::filesystem::path temporary(file.path);
+    file.stream = nullptr;
+    file.path.clear();
+    if (stream == nullptr) {
+        return CommitResult::kNotWritten;
     }
+    --Platform().openTemporaryFiles;
+    const std::optional<CommitResult> failure = Platform().finishFailure;
+    const auto found = MemoryStreams().find(stream);
+    if (found == MemoryStreams().end()) {
+        const bool closed = std::fclose(stream) == 0;
+        std::error_code error;
+        if (!closed || !complete || failure) {
+            std::filesystem::remove(temporary, error);
+            return failure.value_or(CommitResult::kNotWritten);
+        }
+        std::filesystem::rename(temporary, std::filesystem::path(reportPath), error);
+        if (error) {
+            std::filesystem::remove(temporary, error);
+            return CommitResult::kCannotPlace;
+        }
+        return CommitResult::kPlaced;
+    }
+    const bool collected = CollectMemoryStream(stream, *found->second);
+    const bool closed = std::fclose(stream) == 0 && collected;
+    MemoryStream& memory = *found->second;
+    const bool kept = closed && complete && !failure && memory.data != nullptr;
+    if (kept) {
+        Platform().memoryFiles[memory.key].assign(memory.data, memory.size);
+    }
+    std::free(memory.data);
+    MemoryStreams().erase(found);
+    if (kept) {
+        return CommitResult::kPlaced;
+    }
+    return failure.value_or(CommitResult::kNotWritten);
 }
 
-bool OutputFile::Close() {
-    if (stream_ == nullptr) {
-        return false;
-    }
-    const auto found = MemoryStreams().find(stream_);
-    const bool collected =
-        found == MemoryStreams().end() || CollectMemoryStream(stream_, *found->second);
-    const bool closed = std::fclose(stream_) == 0 && collected;
-    if (found != MemoryStreams().end()) {
-        MemoryStream& stream = *found->second;
-        if (stream.data != nullptr) {
-            Platform().memoryFiles[stream.key].assign(stream.data, stream.size);
-            std::free(stream.data);
-        }
-        MemoryStreams().erase(found);
-    }
-    stream_ = nullptr;
-    return closed && !failed_;
-}
+}  // namespace detail
 
 }  // namespace platform
