@@ -50,7 +50,6 @@ class OutputFile {
     void Discard();
 
   private:
-    std::u16string path_;
     detail::TemporaryFile temporary_;
     // The stream's buffer, when the runtime needs one from us; freed after the
     // stream is closed.

@@ -19,8 +19,7 @@ OutputFile::~OutputFile() {
 bool OutputFile::Open(std::u16string_view path) {
     Discard();
     failed_ = false;
-    path_.assign(path);
-    if (!detail::CreateTemporaryFile(path_, temporary_)) {
+    if (!detail::CreateTemporaryFile(path, temporary_)) {
         return false;
     }
     // glibc ignores the size unless it is given the memory too.
@@ -45,14 +44,14 @@ CommitResult OutputFile::Commit() {
     if (temporary_.stream == nullptr) {
         return CommitResult::kNotWritten;
     }
-    const CommitResult result = detail::FinishTemporaryFile(temporary_, path_, !failed_);
+    const CommitResult result = detail::FinishTemporaryFile(temporary_, !failed_);
     buffer_.reset();
     return failed_ ? CommitResult::kNotWritten : result;
 }
 
 void OutputFile::Discard() {
     if (temporary_.stream != nullptr) {
-        detail::FinishTemporaryFile(temporary_, path_, false);
+        detail::FinishTemporaryFile(temporary_, false);
         buffer_.reset();
     }
 }

@@ -19,10 +19,20 @@ enum class CommitResult {
 
 namespace detail {
 
+// Paths as the system takes them: UTF-8 on POSIX, UTF-16 on Windows.
+#if defined(_WIN32)
+using SystemPath = std::wstring;
+#else
+using SystemPath = std::string;
+#endif
+
+// Everything a finish needs is made with the file, so that finishing it, on
+// any path and out of memory too, allocates nothing.
 struct TemporaryFile {
     std::FILE* stream = nullptr;
-    // Its own path, in the program's spelling.
-    std::u16string path;
+    SystemPath path;    // the temporary file
+    SystemPath target;  // the report path
+    SystemPath folder;  // the folder of both, empty for the current one
 };
 
 // Makes a new, hidden file in the folder of `reportPath` and opens it for
@@ -31,9 +41,9 @@ struct TemporaryFile {
 bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file);
 
 // Closes the stream. With `complete`, flushes and syncs the file and moves it
-// onto `reportPath`; without, or when any step fails, removes it.
-CommitResult FinishTemporaryFile(TemporaryFile& file, std::u16string_view reportPath,
-                                 bool complete);
+// onto the report path; without, or when any step fails, removes it. Leaves
+// `file` without a stream.
+CommitResult FinishTemporaryFile(TemporaryFile& file, bool complete) noexcept;
 
 }  // namespace detail
 }  // namespace platform

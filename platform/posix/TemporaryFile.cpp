@@ -11,7 +11,6 @@
 #include <ctime>
 #include <string>
 
-#include "platform/Text.h"
 #include "platform/posix/RemoveOnSignal.h"
 #include "platform/posix/SystemPath.h"
 
@@ -93,32 +92,27 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
-void Remove(const std::string& path) {
-    posix::InterruptsHeld held;
-    unlink(path.c_str());
-    posix::DisarmRemovalOnSignal();
-}
-
 }  // namespace
 
 bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file) {
-    std::string target;
-    if (!posix::ToSystemPath(reportPath, target) || IsDirectory(target)) {
+    TemporaryFile made;
+    if (!posix::ToSystemPath(reportPath, made.target) || IsDirectory(made.target)) {
         return false;
     }
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string_view name = std::string_view(target).substr(folder.size());
+    const std::size_t slash = made.target.rfind('/');
+    made.folder = slash == std::string::npos ? "" : made.target.substr(0, slash + 1);
+    const std::string_view name = std::string_view(made.target).substr(made.folder.size());
     if (name.empty()) {
         return false;
     }
-    const std::string stem = folder + std::string(kPrefix) + std::string(FittingName(folder, name));
+    const std::string stem =
+        made.folder + std::string(kPrefix) + std::string(FittingName(made.folder, name));
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const std::string path = stem + "." + RandomChars() + std::string(kSuffix);
+        made.path = stem + "." + RandomChars() + std::string(kSuffix);
         posix::InterruptsHeld held;
         // O_EXCL: a new file or nothing; a link, FIFO or file there is never opened.
         const int descriptor =
-            open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            open(made.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (descriptor < 0) {
             if (errno == EEXIST) {
                 continue;
@@ -126,52 +120,44 @@ bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file) {
             return false;
         }
         struct stat status {};
-        std::FILE* stream = nullptr;
         if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-            !posix::ArmRemovalOnSignal(path.c_str()) ||
-            (stream = fdopen(descriptor, "wb")) == nullptr) {
+            !posix::ArmRemovalOnSignal(made.path.c_str()) ||
+            (made.stream = fdopen(descriptor, "wb")) == nullptr) {
             close(descriptor);
-            unlink(path.c_str());
+            unlink(made.path.c_str());
             posix::DisarmRemovalOnSignal();
             return false;
         }
-        file.stream = stream;
-        file.path = Utf8ToUtf16(path);
+        file = std::move(made);
         return true;
     }
     return false;
 }
 
-CommitResult FinishTemporaryFile(TemporaryFile& file, std::u16string_view reportPath,
-                                 bool complete) {
+CommitResult FinishTemporaryFile(TemporaryFile& file, bool complete) noexcept {
     std::FILE* const stream = file.stream;
     file.stream = nullptr;
-    const std::string path = Utf16ToUtf8(file.path);
-    file.path.clear();
     if (stream == nullptr) {
         return CommitResult::kNotWritten;
     }
     bool written = complete && std::fflush(stream) == 0 && SyncRetrying(fileno(stream)) == 0;
     written = std::fclose(stream) == 0 && written;
-    std::string target;
-    if (!written || !posix::ToSystemPath(reportPath, target)) {
-        Remove(path);
+    posix::InterruptsHeld held;
+    if (!written) {
+        unlink(file.path.c_str());
+        posix::DisarmRemovalOnSignal();
         return CommitResult::kNotWritten;
     }
-    {
-        posix::InterruptsHeld held;
-        // rename replaces a link, FIFO or file at the path; it never follows one.
-        if (rename(path.c_str(), target.c_str()) != 0) {
-            const int error = errno;
-            unlink(path.c_str());
-            posix::DisarmRemovalOnSignal();
-            return error == ENOSPC || error == EDQUOT || error == EIO ? CommitResult::kNotWritten
-                                                                      : CommitResult::kCannotPlace;
-        }
+    // rename replaces a link, FIFO or file at the path; it never follows one.
+    if (rename(file.path.c_str(), file.target.c_str()) != 0) {
+        const int error = errno;
+        unlink(file.path.c_str());
         posix::DisarmRemovalOnSignal();
+        return error == ENOSPC || error == EDQUOT || error == EIO ? CommitResult::kNotWritten
+                                                                  : CommitResult::kCannotPlace;
     }
-    const std::size_t slash = target.rfind('/');
-    SyncFolder(slash == std::string::npos ? "" : target.substr(0, slash + 1));
+    posix::DisarmRemovalOnSignal();
+    SyncFolder(file.folder);
     return CommitResult::kPlaced;
 }
 

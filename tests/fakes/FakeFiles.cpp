@@ -27,17 +27,19 @@ std::u16string ParentOf(const std::u16string& key) {
     return last == 0 ? std::u16string(u"/") : key.substr(0, last);
 }
 
-// A report being written to memory: open_memstream fills `data` and `size`,
-// which go into the in-memory files when the finished file is kept.
-struct MemoryStream {
+// A report being written: on disk its two paths; in memory its key, and the
+// bytes open_memstream fills, which become the file's when it is kept.
+struct PendingFile {
+    std::filesystem::path temporary;
+    std::filesystem::path target;
     std::u16string key;
     char* data = nullptr;
     std::size_t size = 0;
 };
 
-std::map<std::FILE*, std::unique_ptr<MemoryStream>>& MemoryStreams() {
-    static std::map<std::FILE*, std::unique_ptr<MemoryStream>> streams;
-    return streams;
+std::map<std::FILE*, std::unique_ptr<PendingFile>>& PendingFiles() {
+    static std::map<std::FILE*, std::unique_ptr<PendingFile>> files;
+    return files;
 }
 
 std::FILE* OpenOnDisk(const std::filesystem::path& path) {
@@ -51,11 +53,11 @@ std::FILE* OpenOnDisk(const std::filesystem::path& path) {
 #if defined(_WIN32)
 // Windows' C runtime has no open_memstream: the bytes go through a temporary
 // file and are read back into `data` before it closes.
-std::FILE* OpenMemoryStream(MemoryStream&) {
+std::FILE* OpenMemoryStream(PendingFile&) {
     return std::tmpfile();
 }
 
-bool CollectMemoryStream(std::FILE* file, MemoryStream& stream) {
+bool CollectMemoryStream(std::FILE* file, PendingFile& stream) {
     if (std::fflush(file) != 0 || std::fseek(file, 0, SEEK_END) != 0) {
         return false;
     }
@@ -68,11 +70,11 @@ bool CollectMemoryStream(std::FILE* file, MemoryStream& stream) {
     return stream.data != nullptr && std::fread(stream.data, 1, stream.size, file) == stream.size;
 }
 #else
-std::FILE* OpenMemoryStream(MemoryStream& stream) {
+std::FILE* OpenMemoryStream(PendingFile& stream) {
     return open_memstream(&stream.data, &stream.size);
 }
 
-bool CollectMemoryStream(std::FILE*, MemoryStream&) {
+bool CollectMemoryStream(std::FILE*, PendingFile&) {
     return true;
 }
 #endif
@@ -167,6 +169,7 @@ namespace detail {
 // finished, as on the real systems: on disk ".NAME.fake.tmp" in the report's
 // folder; in memory a stream whose bytes become the file's when it is kept.
 bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file) {
+    auto pending = std::make_unique<PendingFile>();
     if (!Platform().inMemoryFiles) {
         const std::filesystem::path report(reportPath);
         std::error_code error;
@@ -174,72 +177,71 @@ bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file) {
             std::filesystem::is_directory(report, error)) {
             return false;
         }
-        const std::filesystem::path temporary =
+        pending->temporary =
             report.parent_path() / (u"." + report.filename().u16string() + u".fake.tmp");
-        file.stream = OpenOnDisk(temporary);
-        if (file.stream == nullptr) {
+        pending->target = report;
+        file.path = pending->temporary.native();
+        file.target = report.native();
+        file.stream = OpenOnDisk(pending->temporary);
+    } else {
+        bool directoryOnly = false;
+        const auto key = fake::MemoryPath(reportPath, &directoryOnly);
+        if (!key || directoryOnly || IsMemoryDirectory(*key) ||
+            !IsMemoryDirectory(ParentOf(*key))) {
             return false;
         }
-        file.path = temporary.u16string();
-        ++Platform().openTemporaryFiles;
-        return true;
+        pending->key = *key;
+        file.stream = OpenMemoryStream(*pending);
     }
-    bool directoryOnly = false;
-    const auto key = fake::MemoryPath(reportPath, &directoryOnly);
-    if (!key || directoryOnly || IsMemoryDirectory(*key) || !IsMemoryDirectory(ParentOf(*key))) {
-        return false;
-    }
-    auto stream = std::make_unique<MemoryStream>();
-    stream->key = *key;
-    file.stream = OpenMemoryStream(*stream);
     if (file.stream == nullptr) {
         return false;
     }
-    file.path = *key + u".fake.tmp";
-    MemoryStreams().emplace(file.stream, std::move(stream));
+    try {
+        PendingFiles().emplace(file.stream, std::move(pending));
+    } catch (...) {
+        std::fclose(file.stream);
+        file.stream = nullptr;
+        std::error_code error;
+        std::filesystem::remove(pending->temporary, error);
+        throw;
+    }
     ++Platform().openTemporaryFiles;
     return true;
 }
 
-CommitResult FinishTemporaryFile(TemporaryFile& file, std::u16string_view reportPath,
-                                 bool complete) {
+CommitResult FinishTemporaryFile(TemporaryFile& file, bool complete) noexcept {
     std::FILE* const stream = file.stream;
-    const std::filesystem::path temporary(file.path);
     file.stream = nullptr;
-    file.path.clear();
-    if (stream == nullptr) {
+    const auto found = PendingFiles().find(stream);
+    if (stream == nullptr || found == PendingFiles().end()) {
         return CommitResult::kNotWritten;
     }
     --Platform().openTemporaryFiles;
+    PendingFile& pending = *found->second;
     const std::optional<CommitResult> failure = Platform().finishFailure;
-    const auto found = MemoryStreams().find(stream);
-    if (found == MemoryStreams().end()) {
-        const bool closed = std::fclose(stream) == 0;
-        std::error_code error;
-        if (!closed || !complete || failure) {
-            std::filesystem::remove(temporary, error);
-            return failure.value_or(CommitResult::kNotWritten);
-        }
-        std::filesystem::rename(temporary, std::filesystem::path(reportPath), error);
-        if (error) {
-            std::filesystem::remove(temporary, error);
-            return CommitResult::kCannotPlace;
-        }
-        return CommitResult::kPlaced;
-    }
-    const bool collected = CollectMemoryStream(stream, *found->second);
+    const bool collected = pending.key.empty() || CollectMemoryStream(stream, pending);
     const bool closed = std::fclose(stream) == 0 && collected;
-    MemoryStream& memory = *found->second;
-    const bool kept = closed && complete && !failure && memory.data != nullptr;
-    if (kept) {
-        Platform().memoryFiles[memory.key].assign(memory.data, memory.size);
+    CommitResult result = failure.value_or(CommitResult::kNotWritten);
+    std::error_code error;
+    if (pending.key.empty()) {
+        if (closed && complete && !failure) {
+            std::filesystem::rename(pending.temporary, pending.target, error);
+            result = error ? CommitResult::kCannotPlace : CommitResult::kPlaced;
+        }
+        if (result != CommitResult::kPlaced) {
+            std::filesystem::remove(pending.temporary, error);
+        }
+    } else if (closed && complete && !failure && pending.data != nullptr) {
+        try {
+            Platform().memoryFiles[pending.key].assign(pending.data, pending.size);
+            result = CommitResult::kPlaced;
+        } catch (...) {
+            result = CommitResult::kNotWritten;
+        }
     }
-    std::free(memory.data);
-    MemoryStreams().erase(found);
-    if (kept) {
-        return CommitResult::kPlaced;
-    }
-    return failure.value_or(CommitResult::kNotWritten);
+    std::free(pending.data);
+    PendingFiles().erase(found);
+    return result;
 }
 
 }  // namespace detail
