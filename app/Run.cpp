@@ -12,7 +12,8 @@ std::int32_t CDataStoreQuery::Run() {
     VariantMapHolder filter;
     VariantMapHolder query;
 
-    // A missing manager or a failed query still leaves a report of what was
+    // A missing manager, a filter that could not be built (the whole history
+    // is then exported) or a failed query still leaves a report of what was
     // collected, but the run is not reported as a success.
     bool complete = true;
     if (CreateManager(manager) != 0) {
@@ -21,6 +22,9 @@ std::int32_t CDataStoreQuery::Run() {
     } else {
         platform::ConsoleWriteNarrow("Helper created \n");
         BuildDateTimeFilters(*manager.Get(), filter);
+        if (!filter) {
+            complete = false;
+        }
         for (const std::u16string& user : users) {
             BuildQuery(*manager.Get(), user, filter, query);
             if (ExecuteQuery(*manager.Get(), query) != 0) {

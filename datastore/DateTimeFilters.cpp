@@ -52,25 +52,25 @@ bool StartOfLookBack(const SYSTEMTIME& now, std::int32_t days, SYSTEMTIME& start
 
 }  // namespace
 
-// A filter that cannot be completed (an object not created, a clock that
-// cannot be read as UTC) is not sent at all: the queries then go without
-// "dateTimeFilters", as when the map itself could not be made.
+// A filter that cannot be completed (an object not created) is not sent at
+// all: the queries then go without "dateTimeFilters", as when the map itself
+// could not be made, and the run reports it.
 void CDataStoreQuery::BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager,
                                            VariantMapHolder& filter) {
     if (FAILED(CreateAs(manager, kClassVariantMap, IID_IVariantMap, filter))) {
         return;
     }
-    const SYSTEMTIME local = platform::LocalNow();
+    // Now is the UTC clock itself, whatever the local clock shows.
+    const SYSTEMTIME now = platform::UtcNow();
 
     OwningHolder<IKELODateTime> end;
     OwningHolder<IKELODateTime> start;
     OwningHolder<IDateTimeFilter> range;
-    SYSTEMTIME now{};
     SYSTEMTIME startTime{};
     if (FAILED(CreateAs(manager, kClassDateTime, IID_IKELODateTime, end)) ||
         FAILED(CreateAs(manager, kClassDateTime, IID_IKELODateTime, start)) ||
         FAILED(CreateAs(manager, kClassDateTimeFilter, IID_IDateTimeFilter, range)) ||
-        !platform::LocalToUtc(local, now) || !StartOfLookBack(now, days, startTime)) {
+        !StartOfLookBack(now, days, startTime)) {
         filter.Reset();
         return;
     }

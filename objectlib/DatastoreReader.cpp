@@ -4,6 +4,7 @@
 
 #include "objectlib/KeloErrors.h"
 #include "objectlib/store/CategoryText.h"
+#include "objectlib/store/ReadOnlyMedia.h"
 #include "objectlib/store/Schema.h"
 #include "objectlib/store/Utf.h"
 
@@ -110,10 +111,33 @@ HRESULT FromSqlite(int status) {
 
 HRESULT DatastoreReader::Open(const std::string& pathUtf8,
                               std::shared_ptr<DatastoreReader>& reader) {
+    std::shared_ptr<DatastoreReader> opened;
+    int status = SQLITE_OK;
+    HRESULT hr = OpenChecked(pathUtf8, false, opened, status);
+    // On read-only media SQLite cannot make the -shm file it needs for a WAL
+    // datastore. Without commits in a -wal, the main file holds every one and
+    // can be read as immutable; with them, that would lose data.
+    const int primary = status & 0xFF;
+    if (FAILED(hr) && opened && (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) &&
+        !HasWalContent(opened->database_.get())) {
+        const std::string uri = ImmutableUri(sqlite3_db_filename(opened->database_.get(), "main"));
+        opened.reset();
+        hr = OpenChecked(uri, true, opened, status);
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    reader = std::move(opened);
+    return S_OK;
+}
+
+HRESULT DatastoreReader::OpenChecked(const std::string& name, bool immutable,
+                                     std::shared_ptr<DatastoreReader>& opened, int& status) {
     sqlite3* raw = nullptr;
     // The reader's own mutex serialises the connection's use.
-    const int status = sqlite3_open_v2(pathUtf8.c_str(), &raw,
-                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags =
+        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | (immutable ? SQLITE_OPEN_URI : 0);
+    status = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
     Database database(raw);
     if (status != SQLITE_OK) {
         return FromSqlite(status);
@@ -121,13 +145,10 @@ HRESULT DatastoreReader::Open(const std::string& pathUtf8,
     sqlite3_extended_result_codes(database.get(), 1);
     sqlite3_busy_timeout(database.get(), kBusyTimeoutMs);
     sqlite3_exec(database.get(), "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
-    std::shared_ptr<DatastoreReader> opened(new DatastoreReader(std::move(database)));
+    opened.reset(new DatastoreReader(std::move(database), immutable));
     const HRESULT hr = opened->CheckSchema();
-    if (FAILED(hr)) {
-        return hr;
-    }
-    reader = std::move(opened);
-    return S_OK;
+    status = FAILED(hr) ? sqlite3_extended_errcode(opened->database_.get()) : SQLITE_OK;
+    return hr;
 }
 
 HRESULT DatastoreReader::CheckSchema() {
@@ -167,6 +188,19 @@ HRESULT DatastoreReader::CheckSchema() {
 
 HRESULT DatastoreReader::Read(const Query& query, Snapshot& snapshot) {
     const std::lock_guard lock(mutex_);
+    // An immutable read sees no writer: one that has started since, or
+    // starts while it reads, makes the answer untrustworthy.
+    if (immutable_ && HasWalContent(database_.get())) {
+        return kDatastoreBusy;
+    }
+    const HRESULT hr = ReadSnapshot(query, snapshot);
+    if (SUCCEEDED(hr) && immutable_ && HasWalContent(database_.get())) {
+        return kDatastoreBusy;
+    }
+    return hr;
+}
+
+HRESULT DatastoreReader::ReadSnapshot(const Query& query, Snapshot& snapshot) {
     ReadTransaction transaction(database_.get());
     if (const int status = transaction.Begin(); status != SQLITE_OK) {
         return FromSqlite(status);

@@ -12,8 +12,10 @@
 namespace kelo {
 
 // A read-only connection to the datastore file. It never writes: the file is
-// opened read-only and the connection is query-only. Shared by the datastore
-// objects of one manager.
+// opened read-only and the connection is query-only (SQLite may still make
+// the -wal and -shm files beside it). On read-only media it reads the file as
+// immutable when no -wal holds commits. Shared by the datastore objects of
+// one manager.
 class DatastoreReader {
   public:
     // Opens the file and checks that it is a datastore of the schema this
@@ -33,14 +35,22 @@ class DatastoreReader {
     HRESULT Read(const Query& query, Snapshot& snapshot);
 
   private:
-    explicit DatastoreReader(Database database) : database_(std::move(database)) {}
+    DatastoreReader(Database database, bool immutable)
+        : database_(std::move(database)), immutable_(immutable) {}
+    // Opens `name` (a URI when `immutable`) and checks the schema; `status`
+    // is SQLite's code of the failure. `opened` holds the connection once
+    // made, even when the check fails.
+    static HRESULT OpenChecked(const std::string& name, bool immutable,
+                               std::shared_ptr<DatastoreReader>& opened, int& status);
     HRESULT CheckSchema();
+    HRESULT ReadSnapshot(const Query& query, Snapshot& snapshot);
     HRESULT ReadUsers(const Query& query, Snapshot& snapshot, std::vector<std::int64_t>& ids);
     HRESULT ReadVisits(std::int64_t userId, const Query& query, Snapshot& snapshot,
                        std::vector<std::int64_t>* visitIds);
 
     std::mutex mutex_;
     Database database_;
+    bool immutable_;
     Statement allUsers_;
     Statement oneUser_;
     Statement visits_;

@@ -7,6 +7,10 @@ namespace platform {
 // The machine's local wall-clock time (GetLocalTime).
 SYSTEMTIME LocalNow();
 
+// The machine's clock in UTC (GetSystemTime), read directly: local time
+// converted back is ambiguous in the hour an autumn change repeats.
+SYSTEMTIME UtcNow();
+
 // Conversions with the time-zone rules in force on the machine, daylight
 // saving included (TzSpecificLocalTimeToSystemTime and
 // SystemTimeToTzSpecificLocalTime with no zone given). False when the time

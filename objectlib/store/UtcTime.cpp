@@ -2,49 +2,16 @@
 
 #include <cstdio>
 
+#include "platform/Calendar.h"
+
 namespace kelo {
 namespace {
+
+using platform::calendar::FloorDiv;
 
 constexpr std::int64_t kMillisecondsPerDay = 86'400'000;
 // 1899-12-30, the OLE Automation epoch, counted from 1970-01-01.
 constexpr std::int64_t kOleEpochDays = -25'569;
-
-std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
-    const std::int64_t quotient = value / divisor;
-    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
-}
-
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = FloorDivide(year, 400);
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146'097 + dayOfEra - 719'468;
-}
-
-void CivilFromDays(std::int64_t days, UtcFields& fields) {
-    days += 719'468;
-    const std::int64_t era = FloorDivide(days, 146'097);
-    const std::int64_t dayOfEra = days - era * 146'097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    fields.day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    fields.month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    fields.year = static_cast<int>(yearOfEra + era * 400 + (fields.month <= 2 ? 1 : 0));
-}
 
 bool ReadDigits(std::string_view text, std::size_t position, std::size_t count, int& value) {
     if (position + count > text.size()) {
@@ -64,21 +31,25 @@ bool ReadDigits(std::string_view text, std::size_t position, std::size_t count, 
 
 std::optional<std::int64_t> MillisecondsFromFields(const UtcFields& f, int firstYear,
                                                    int lastYear) {
-    if (f.year < firstYear || f.year > lastYear || f.month < 1 || f.month > 12 || f.day < 1 ||
-        f.day > DaysInMonth(f.year, f.month) || f.hour < 0 || f.hour > 23 || f.minute < 0 ||
-        f.minute > 59 || f.second < 0 || f.second > 59 || f.millisecond < 0 ||
+    if (f.year < firstYear || f.year > lastYear ||
+        !platform::calendar::IsValidDate(f.year, f.month, f.day) || f.hour < 0 || f.hour > 23 ||
+        f.minute < 0 || f.minute > 59 || f.second < 0 || f.second > 59 || f.millisecond < 0 ||
         f.millisecond > 999) {
         return std::nullopt;
     }
-    const std::int64_t days = DaysFromCivil(f.year, f.month, f.day);
+    const std::int64_t days =
+        platform::calendar::DaysFromDate(f.year, static_cast<unsigned>(f.month), f.day);
     return days * kMillisecondsPerDay + ((f.hour * 60LL + f.minute) * 60 + f.second) * 1000 +
            f.millisecond;
 }
 
 UtcFields FieldsFromMilliseconds(std::int64_t milliseconds) {
     UtcFields fields;
-    const std::int64_t days = FloorDivide(milliseconds, kMillisecondsPerDay);
-    CivilFromDays(days, fields);
+    const std::int64_t days = FloorDiv(milliseconds, kMillisecondsPerDay);
+    const platform::calendar::Date date = platform::calendar::DateFromDays(days);
+    fields.year = date.year;
+    fields.month = static_cast<int>(date.month);
+    fields.day = static_cast<int>(date.day);
     std::int64_t rest = milliseconds - days * kMillisecondsPerDay;
     fields.millisecond = static_cast<int>(rest % 1000);
     rest /= 1000;
@@ -90,7 +61,7 @@ UtcFields FieldsFromMilliseconds(std::int64_t milliseconds) {
 }
 
 double OleDateFromMilliseconds(std::int64_t milliseconds) {
-    const std::int64_t days = FloorDivide(milliseconds, kMillisecondsPerDay);
+    const std::int64_t days = FloorDiv(milliseconds, kMillisecondsPerDay);
     const double fraction =
         static_cast<double>(milliseconds - days * kMillisecondsPerDay) / kMillisecondsPerDay;
     const auto oleDays = static_cast<double>(days - kOleEpochDays);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/CivilTime.h"
+#include "platform/SystemTimeRules.h"
 
 namespace platform {
 
@@ -22,7 +22,7 @@ constexpr std::int64_t kFileTimeEpochSecond = kFileTimeEpochDay * kSecondsPerDay
 
 std::int64_t ToUnits(const SYSTEMTIME& time) {
     const std::int64_t days =
-        civil::DaysFromCivil(time.wYear, time.wMonth, time.wDay) - kFileTimeEpochDay;
+        calendar::DaysFromDate(time.wYear, time.wMonth, time.wDay) - kFileTimeEpochDay;
     const std::int64_t seconds = ((days * 24 + time.wHour) * 60 + time.wMinute) * 60 + time.wSecond;
     return seconds * kUnitsPerSecond + time.wMilliseconds * kUnitsPerMillisecond;
 }
@@ -32,13 +32,13 @@ SYSTEMTIME FromUnits(std::int64_t units) {
     const std::int64_t days = units / kUnitsPerDay;
     const std::int64_t unitsOfDay = units % kUnitsPerDay;
     const std::int64_t dayNumber = days + kFileTimeEpochDay;
-    const civil::Date date = civil::CivilFromDays(dayNumber);
+    const calendar::Date date = calendar::DateFromDays(dayNumber);
     const std::int64_t secondsOfDay = unitsOfDay / kUnitsPerSecond;
 
     SYSTEMTIME time{};
     time.wYear = static_cast<WORD>(date.year);
     time.wMonth = static_cast<WORD>(date.month);
-    time.wDayOfWeek = civil::WeekdayFromDays(dayNumber);
+    time.wDayOfWeek = static_cast<WORD>(calendar::WeekdayFromDays(dayNumber));
     time.wDay = static_cast<WORD>(date.day);
     time.wHour = static_cast<WORD>(secondsOfDay / 3600);
     time.wMinute = static_cast<WORD>(secondsOfDay / 60 % 60);
@@ -48,7 +48,7 @@ SYSTEMTIME FromUnits(std::int64_t units) {
 }
 
 bool ValidUnits(const SYSTEMTIME& time, std::int64_t& units) {
-    if (!civil::IsValidDate(time) || !civil::IsValidTimeOfDay(time)) {
+    if (!IsValidSystemDate(time) || !IsValidTimeOfDay(time)) {
         return false;
     }
     units = ToUnits(time);
@@ -97,7 +97,7 @@ bool UtcOffsetInHour(std::int64_t unixSeconds, std::int64_t& offset) {
     static std::uint64_t knownGeneration = 0;
     static std::int64_t knownHour = 0;
     static std::int64_t knownOffset = 0;
-    const std::int64_t hour = civil::FloorDiv(unixSeconds, kHour);
+    const std::int64_t hour = calendar::FloorDiv(unixSeconds, kHour);
     if (known && knownGeneration == zoneGeneration && knownHour == hour) {
         offset = knownOffset;
         return true;
@@ -118,7 +118,7 @@ bool UtcOffsetInHour(std::int64_t unixSeconds, std::int64_t& offset) {
 }
 
 std::int64_t UnixSecondsOf(std::int64_t units) {
-    return civil::FloorDiv(units, kUnitsPerSecond) + kFileTimeEpochSecond;
+    return calendar::FloorDiv(units, kUnitsPerSecond) + kFileTimeEpochSecond;
 }
 
 // A converted time must again be a SYSTEMTIME that SystemTimeToFileTime
@@ -129,7 +129,7 @@ bool Shift(std::int64_t units, std::int64_t offsetSeconds, SYSTEMTIME& result) {
         return false;
     }
     const SYSTEMTIME time = FromUnits(shifted);
-    if (time.wYear > civil::kMaxSystemYear) {
+    if (time.wYear > kMaxSystemYear) {
         return false;
     }
     result = time;
@@ -146,6 +146,15 @@ SYSTEMTIME LocalNow() {
     UtcOffsetAt(now.tv_sec, offset);
     const std::int64_t units =
         (static_cast<std::int64_t>(now.tv_sec) + offset - kFileTimeEpochSecond) * kUnitsPerSecond +
+        now.tv_nsec / 100;
+    return FromUnits(units < 0 ? 0 : units);
+}
+
+SYSTEMTIME UtcNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t units =
+        (static_cast<std::int64_t>(now.tv_sec) - kFileTimeEpochSecond) * kUnitsPerSecond +
         now.tv_nsec / 100;
     return FromUnits(units < 0 ? 0 : units);
 }

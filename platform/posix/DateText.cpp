@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "platform/posix/CivilTime.h"
+#include "platform/SystemTimeRules.h"
 
 // The English short date "M/d/yyyy" and long time "h:mm:ss tt". Like the
 // Windows functions, the date reads only year, month and day (1601 through
@@ -42,7 +42,7 @@ bool Deliver(const char16_t* begin, const char16_t* end, std::u16string& text,
 }  // namespace
 
 bool FormatShortDate(const SYSTEMTIME& time, std::u16string& text, std::uint32_t bufferUnits) {
-    if (!civil::IsValidDate(time)) {
+    if (!IsValidSystemDate(time)) {
         return false;
     }
     char16_t buffer[16];
@@ -55,7 +55,7 @@ bool FormatShortDate(const SYSTEMTIME& time, std::u16string& text, std::uint32_t
 }
 
 bool FormatLongTime(const SYSTEMTIME& time, std::u16string& text, std::uint32_t bufferUnits) {
-    if (!civil::IsValidTimeOfDay(time)) {
+    if (!IsValidTimeOfDay(time)) {
         return false;
     }
     const unsigned hour12 = time.wHour % 12 == 0 ? 12 : time.wHour % 12;

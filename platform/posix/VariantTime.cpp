@@ -1,8 +1,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/Calendar.h"
 #include "platform/OleAuto.h"
-#include "platform/posix/CivilTime.h"
 
 // OLE Automation dates, as oleaut32 converts them.
 //
@@ -35,7 +35,7 @@ namespace {
 
 constexpr double kFirstDate = -657434.0;  // 0100-01-01
 constexpr double kLastDate = 2958465.0;   // 9999-12-31
-constexpr std::int64_t kDateZeroDay = platform::civil::DaysFromCivil(1899, 12, 30);
+constexpr std::int64_t kDateZeroDay = platform::calendar::DaysFromDate(1899, 12, 30);
 constexpr std::int64_t kSecondsPerDay = 86'400;
 
 }  // namespace
@@ -72,10 +72,10 @@ INT VariantTimeToSystemTime(DOUBLE variantTime, SYSTEMTIME* time) {
         }
     }
 
-    const platform::civil::Date date = platform::civil::CivilFromDays(day);
+    const platform::calendar::Date date = platform::calendar::DateFromDays(day);
     time->wYear = static_cast<WORD>(date.year);
     time->wMonth = static_cast<WORD>(date.month);
-    time->wDayOfWeek = platform::civil::WeekdayFromDays(day);
+    time->wDayOfWeek = static_cast<WORD>(platform::calendar::WeekdayFromDays(day));
     time->wDay = static_cast<WORD>(date.day);
     time->wHour = static_cast<WORD>(hour);
     time->wMinute = static_cast<WORD>(minute);
@@ -105,9 +105,10 @@ INT SystemTimeToVariantTime(const SYSTEMTIME* time, DOUBLE* variantTime) {
     const std::int64_t seconds = std::int64_t{static_cast<std::int16_t>(time->wHour)} * 3600 +
                                  std::int64_t{static_cast<std::int16_t>(time->wMinute)} * 60 +
                                  static_cast<std::int16_t>(time->wSecond);
-    const std::int64_t carriedDays = platform::civil::FloorDiv(seconds, kSecondsPerDay);
+    const std::int64_t carriedDays = platform::calendar::FloorDiv(seconds, kSecondsPerDay);
     const std::int64_t secondsOfDay = seconds - carriedDays * kSecondsPerDay;
-    const std::int64_t day = platform::civil::DaysFromCivil(year, month, time->wDay) + carriedDays;
+    const std::int64_t day =
+        platform::calendar::DaysFromDate(static_cast<int>(year), month, time->wDay) + carriedDays;
 
     // The same steps as oleaut32, so that the value is the same double.
     double value = static_cast<double>(day - kDateZeroDay);

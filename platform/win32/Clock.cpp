@@ -8,6 +8,12 @@ SYSTEMTIME LocalNow() {
     return now;
 }
 
+SYSTEMTIME UtcNow() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    return now;
+}
+
 // No zone given: the machine's active time zone, daylight saving included.
 bool LocalToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) {
     return TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) != 0;

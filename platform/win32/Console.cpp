@@ -8,8 +8,8 @@
 
 // One path for both kinds of text, so they appear in call order. On a console
 // everything goes through WriteConsoleW, which shows any character the font
-// has; redirected output is UTF-8, written as bytes (no CR is added, the
-// program's own line feeds stay as they are), buffered until a flush.
+// has; redirected output is UTF-8 with each line feed written as CR LF, as
+// the C runtime's text-mode stdout writes it, buffered until a flush.
 
 namespace platform {
 
@@ -61,7 +61,13 @@ class ConsoleOutput {
 
   private:
     void Append(std::string_view bytes) {
-        pending_.append(bytes);
+        std::size_t begin = 0;
+        for (std::size_t end; (end = bytes.find('\n', begin)) != std::string_view::npos;
+             begin = end + 1) {
+            pending_.append(bytes.substr(begin, end - begin));
+            pending_.append("\r\n");
+        }
+        pending_.append(bytes.substr(begin));
         if (pending_.size() >= kFlushBytes) {
             Flush();
         }

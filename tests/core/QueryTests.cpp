@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ struct FilterCase {
     std::int32_t days;
     const char* end;
     const char* start;
+    // The UTC clock where it is not the local clock less the offset, as in
+    // the hour an autumn change repeats.
+    std::optional<SYSTEMTIME> utcNow = std::nullopt;
 };
 
 TEST_F(FilterTest, EndIsNowInUtcAndStartMidnightUtcDaysBefore) {
@@ -114,12 +118,20 @@ TEST_F(FilterTest, EndIsNowInUtcAndStartMidnightUtcDaysBefore) {
          -1,
          "30827-12-30 08:00:00.000 #4",
          "30827-12-31 00:00:00.000 #5"},
+        {"the hour a fall-back repeats: 01:30 read back as daylight time would end at 05:30",
+         {2026, 11, 0, 1, 1, 30, 0, 0},
+         -240,
+         1,
+         "2026-11-01 06:30:00.000 #0",
+         "2026-10-31 00:00:00.000 #6",
+         SYSTEMTIME{2026, 11, 0, 1, 6, 30, 0, 0}},
     };
     for (const FilterCase& c : cases) {
         SCOPED_TRACE(c.name);
         fake::ResetLibrary();
         fake::Platform().localNow = c.localNow;
         fake::Platform().utcOffsetMinutes = c.utcOffsetMinutes;
+        fake::Platform().utcNow = c.utcNow;
         program->days = c.days;
 
         VariantMapHolder filter;
@@ -187,13 +199,16 @@ TEST_F(FilterTest, AnObjectThatCannotBeMadeDropsTheFilterMap) {
     }
 }
 
-TEST_F(FilterTest, AClockThatCannotBeReadAsUtcSendsNoFilter) {
+TEST_F(FilterTest, TheEndDoesNotGoThroughLocalTime) {
     fake::Platform().failLocalToUtc = true;
+    fake::Platform().utcNow = SYSTEMTIME{2026, 3, 6, 7, 16, 5, 9, 250};
+    program->days = 1;
     VariantMapHolder filter;
     program->BuildDateTimeFilters(Manager(), filter);
-    EXPECT_FALSE(filter);
-    EXPECT_TRUE(fake::Library().filterCalls.empty());
-    EXPECT_EQ(fake::LiveObjects(), 1) << fake::DescribeLiveObjects();
+    EXPECT_TRUE(filter);
+    ASSERT_EQ(fake::Library().filterCalls.size(), 2u);
+    ASSERT_TRUE(fake::Library().filterCalls[0].time);
+    EXPECT_EQ(TimeText(*fake::Library().filterCalls[0].time), "2026-03-07 16:05:09.250 #6");
 }
 
 class BuildQueryTest : public QueryFixture {};
@@ -509,6 +524,23 @@ TEST_F(RunTest, WithoutAManagerTheHeaderOnlyReportIsWrittenAndTheRunFails) {
     EXPECT_EQ(Console(), "Helper not created");
     EXPECT_TRUE(fake::Library().created.empty());
     EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(query->outputPath)), 180u);
+}
+
+TEST_F(RunTest, WithoutAFilterEveryVisitIsExportedButTheRunFails) {
+    fake::Platform().profiles = std::vector<std::u16string>{u"S-1-22-1-1000"};
+    fake::Library().answers.push_back({S_OK, OneUserResult(u"S-1-22-1-1000", u"https://a/")});
+    fake::Library().creationRules = {{kClassDateTimeFilter, 0, E_FAIL}};
+    auto query = Program();
+
+    EXPECT_EQ(query->Run(), 1);
+
+    EXPECT_EQ(Console(), "Helper created \n");
+    ASSERT_EQ(fake::Library().queries.size(), 1u);
+    EXPECT_EQ(fake::Library().queries[0].size(), 5u);  // no "dateTimeFilters"
+    EXPECT_EQ(
+        ReportRows(*query),
+        (std::vector<std::u16string>{
+            u"PC01,3/7/2026 4:05:09 PM,\"https://a/\",Unix User\\alice,ALLOWED,Malware,,,,,"}));
 }
 
 TEST_F(RunTest, AnEmptyUserListBuildsTheFilterAndWritesTheHeaderOnly) {

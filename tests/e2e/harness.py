@@ -61,7 +61,12 @@ def separator():
 class Result:
     def __init__(self, completed):
         self.code = completed.returncode
+        self.raw_stdout = completed.stdout
         self.stdout = completed.stdout.decode("utf-8", errors="replace")
+        if WINDOWS:
+            # Redirected Windows output ends its lines with CR LF, as the
+            # runtime's text mode writes them; the tests compare the lines.
+            self.stdout = self.stdout.replace("\r\n", "\n")
         self.stderr = completed.stderr.decode("utf-8", errors="replace")
 
 

@@ -239,5 +239,88 @@ class BadInputTest(TempDirTestCase):
             self.assertEqual(database.execute("SELECT count(*) FROM visits").fetchone(), (20,))
 
 
+READ_ONLY_MOUNT = ("unshare", "--mount", "sh", "-c", 'mount --bind -o ro "$0" "$0" && exec "$@"')
+
+
+@unittest.skipIf(WINDOWS, "a read-only folder under Wine, which runs as root, is writable")
+class ReadOnlyMediaTest(TempDirTestCase):
+    """A datastore on media that cannot take SQLite's -shm file: as root, a
+    read-only bind mount in a mount namespace of its own; otherwise a folder
+    without write permission."""
+
+    def make_media(self, name):
+        """A new folder holding a closed datastore of 20 visits."""
+        self.root_sid = profiles()[0][0]
+        self.now = datetime.now(timezone.utc)
+        self.media = self.path(name, "media")
+        os.makedirs(self.media)
+        self.datastore = os.path.join(self.media, "datastore.db")
+        import_visits(self, self.datastore,
+                      [(self.root_sid, "https://main.example/%d" % i,
+                        self.now - timedelta(hours=i + 1), True, [42]) for i in range(20)])
+
+    def add_to_wal_and_copy(self, copy_shm):
+        """Copies the datastore while a writer keeps 5 more visits in its -wal
+        only, as a backup taken while the product runs."""
+        source = os.path.join(os.path.dirname(self.media), "live")
+        os.mkdir(source)
+        live = os.path.join(source, "datastore.db")
+        shutil.copy(self.datastore, live)
+        writer = sqlite3.connect(live, isolation_level=None)
+        self.addCleanup(writer.close)
+        writer.execute("PRAGMA wal_autocheckpoint = 0")
+        for i in range(5):
+            writer.execute("INSERT INTO visits (user_id, time_ms, allowed, url, categories) "
+                           "SELECT id, ?, 1, ?, '' FROM users WHERE sid = ?",
+                           (int(self.now.timestamp() * 1000) - 60_000, "https://wal.example/%d" % i,
+                            self.root_sid))
+        for suffix in ("-wal", "-shm") if copy_shm else ("-wal",):
+            shutil.copy(live + suffix, self.datastore + suffix)
+
+    def export(self):
+        out = os.path.join(os.path.dirname(self.media), "out")
+        os.mkdir(out)
+        report = os.path.join(out, "r.csv")
+        before = {name: checksum(os.path.join(self.media, name))
+                  for name in sorted(os.listdir(self.media))}
+        if os.geteuid() == 0:
+            result = ostrelin(["-a", "-o:" + report], self.datastore,
+                              wrapper=READ_ONLY_MOUNT + (self.media,))
+        else:
+            os.chmod(self.media, 0o555)
+            try:
+                result = ostrelin(["-a", "-o:" + report], self.datastore)
+            finally:
+                os.chmod(self.media, 0o755)
+        after = {name: checksum(os.path.join(self.media, name))
+                 for name in sorted(os.listdir(self.media))}
+        self.assertEqual(after, before, "the media changed")
+        return result, report
+
+    def test_every_committed_visit_or_a_failure(self):
+        for case, (what, prepare, code, main_rows, wal_rows) in enumerate((
+                ("closed datastore, no -wal or -shm", lambda: None, 0, 20, 0),
+                ("an empty -wal beside it",
+                 lambda: open(self.datastore + "-wal", "wb").close(), 0, 20, 0),
+                ("copied with commits in its -wal, and its -shm",
+                 lambda: self.add_to_wal_and_copy(True), 0, 20, 5),
+                # The -wal's commits cannot be read without a -shm: no report
+                # that leaves them out is called complete.
+                ("copied with commits in its -wal, without its -shm",
+                 lambda: self.add_to_wal_and_copy(False), 1, 0, 0))):
+            with self.subTest(what):
+                self.make_media("case%d" % case)
+                prepare()
+                result, report = self.export()
+                self.assertEqual(result.code, code, result.stdout + result.stderr)
+                rows = read_report(report)
+                urls = [row[2] for row in rows]
+                self.assertEqual(len([u for u in urls if u.startswith("https://main.")]),
+                                 main_rows)
+                self.assertEqual(len([u for u in urls if u.startswith("https://wal.")]), wal_rows)
+                if code == 1:
+                    self.assertEqual(result.stdout, NOT_A_DATASTORE + ERRORS)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -7,7 +7,7 @@ import subprocess
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from harness import BIN_DIR, OSTRELIN, WINDOWS, TempDirTestCase, run
+from harness import BIN_DIR, OSTRELIN, WINDOWS, TempDirTestCase, native_path, run
 from test_cli import USAGE
 
 ASSEMBLY = "Kelo.VumoUtil"
@@ -54,6 +54,15 @@ class ManifestTest(TempDirTestCase):
         self.assertEqual(identity(assembly)["name"], ASSEMBLY)
         files = [entry.get("name") for entry in assembly.findall("v1:file", NS)]
         self.assertEqual(files, ["VumoUtil.dll"])
+
+    def test_redirected_output_ends_each_line_with_cr_lf(self):
+        usage = run(OSTRELIN, ["-h"])
+        self.assertEqual(usage.raw_stdout, USAGE.replace("\n", "\r\n").encode("utf-8"))
+        missing = run(OSTRELIN, ["-o:" + native_path(self.path("r.csv"))],
+                      env={"KELO_DATASTORE": native_path(self.path("none.db"))})
+        self.assertEqual(missing.code, 1)
+        self.assertTrue(missing.raw_stdout.endswith(b"whith errors\r\n"), missing.raw_stdout)
+        self.assertNotIn(b"\r\r", missing.raw_stdout)
 
     def test_a_copied_folder_starts_only_with_the_assembly(self):
         shutil.copy2(OSTRELIN, self.dir)

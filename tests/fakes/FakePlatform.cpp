@@ -19,6 +19,7 @@
 #include "platform/Memory.h"
 #include "platform/Profiles.h"
 #include "platform/SystemInfo.h"
+#include "platform/SystemTimeRules.h"
 #include "platform/Text.h"
 
 namespace fake {
@@ -44,47 +45,16 @@ constexpr std::int64_t kUnitsPerDay = 1440 * kUnitsPerMinute;
 // Days from 1601-01-01 to 1970-01-01.
 constexpr std::int64_t kEpochDays1601 = 134'774;
 
-std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
-}
-
-void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned mp = (5 * dayOfYear + 2) / 153;
-    day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
-bool IsLeap(unsigned year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
 bool IsValid(const SYSTEMTIME& t) {
-    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.wYear < 1601 || t.wYear > 30827 || t.wMonth < 1 || t.wMonth > 12 || t.wHour > 23 ||
-        t.wMinute > 59 || t.wSecond > 59 || t.wMilliseconds > 999 || t.wDay < 1) {
-        return false;
-    }
-    const unsigned days = kDays[t.wMonth - 1] + (t.wMonth == 2 && IsLeap(t.wYear) ? 1 : 0);
-    return t.wDay <= days;
+    return platform::IsValidSystemDate(t) && platform::IsValidTimeOfDay(t);
 }
 
 bool ToUnits(const SYSTEMTIME& t, std::int64_t& units) {
     if (!IsValid(t)) {
         return false;
     }
-    const std::int64_t days = DaysFromCivil(t.wYear, t.wMonth, t.wDay) + kEpochDays1601;
+    const std::int64_t days =
+        platform::calendar::DaysFromDate(t.wYear, t.wMonth, t.wDay) + kEpochDays1601;
     units = days * kUnitsPerDay +
             ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 * kUnitsPerMillisecond +
             t.wMilliseconds * kUnitsPerMillisecond;
@@ -97,17 +67,14 @@ bool FromUnits(std::int64_t units, SYSTEMTIME& t) {
     }
     const std::int64_t days = units / kUnitsPerDay;
     std::int64_t rest = (units % kUnitsPerDay) / kUnitsPerMillisecond;
-    std::int64_t year = 0;
-    unsigned month = 0;
-    unsigned day = 0;
-    CivilFromDays(days - kEpochDays1601, year, month, day);
-    if (year > 30827) {
+    const platform::calendar::Date date = platform::calendar::DateFromDays(days - kEpochDays1601);
+    if (date.year > platform::kMaxSystemYear) {
         return false;
     }
-    t.wYear = static_cast<WORD>(year);
-    t.wMonth = static_cast<WORD>(month);
-    t.wDay = static_cast<WORD>(day);
-    t.wDayOfWeek = static_cast<WORD>((days + 1) % 7);  // 1601-01-01 was a Monday
+    t.wYear = static_cast<WORD>(date.year);
+    t.wMonth = static_cast<WORD>(date.month);
+    t.wDay = static_cast<WORD>(date.day);
+    t.wDayOfWeek = static_cast<WORD>(platform::calendar::WeekdayFromDays(days - kEpochDays1601));
     t.wMilliseconds = static_cast<WORD>(rest % 1000);
     rest /= 1000;
     t.wSecond = static_cast<WORD>(rest % 60);
@@ -292,6 +259,15 @@ bool LookupAccount(std::u16string_view sidText, std::u16string& domain, std::u16
 
 SYSTEMTIME LocalNow() {
     return Platform().localNow;
+}
+
+SYSTEMTIME UtcNow() {
+    if (Platform().utcNow) {
+        return *Platform().utcNow;
+    }
+    SYSTEMTIME utc{};
+    Shift(Platform().localNow, -Platform().utcOffsetMinutes, utc);
+    return utc;
 }
 
 bool LocalToUtc(const SYSTEMTIME& local, SYSTEMTIME& utc) {

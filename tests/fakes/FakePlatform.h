@@ -47,8 +47,10 @@ struct PlatformState {
     int accountLookupCount = 0;
 
     // Clock: LocalNow gives `localNow`; local time is UTC plus
-    // `utcOffsetMinutes`; the conversions fail when told to.
+    // `utcOffsetMinutes`; the conversions fail when told to. UtcNow gives
+    // `utcNow` when set, else `localNow` less the offset.
     SYSTEMTIME localNow{2016, 5, 4, 26, 12, 20, 8, 345};
+    std::optional<SYSTEMTIME> utcNow;
     int utcOffsetMinutes = 0;
     bool failLocalToUtc = false;
     bool failUtcToLocal = false;

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "objectlib/store/CategoryText.h"
+#include "objectlib/store/ReadOnlyMedia.h"
+#include "objectlib/store/Sqlite.h"
 #include "objectlib/store/UtcTime.h"
 #include "objectlib/store/Utf.h"
 
@@ -128,6 +134,57 @@ TEST(CategoryTextTest, KeepsOrderAndRefusesOtherForms) {
         EXPECT_FALSE(kelo::DecodeCategories(bad, decoded)) << bad;
         EXPECT_EQ(decoded, std::vector<std::int32_t>{9}) << bad;
     }
+}
+
+TEST(ReadOnlyMediaTest, ImmutableUrisEscapeEverythingButPlainCharacters) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/var/lib/kelo/datastore.db", "file:/var/lib/kelo/datastore.db?mode=ro&immutable=1"},
+        {"/m/a b%#?&=.db", "file:/m/a%20b%25%23%3F%26%3D.db?mode=ro&immutable=1"},
+        {"/m/\xC3\xA9.db", "file:/m/%C3%A9.db?mode=ro&immutable=1"},
+        {"C:\\ProgramData\\Kelo\\d.db",
+         "file:/C%3A%5CProgramData%5CKelo%5Cd.db?mode=ro&immutable=1"},
+    };
+    for (const auto& [path, uri] : cases) {
+        EXPECT_EQ(kelo::ImmutableUri(path), uri) << path;
+    }
+}
+
+// A datastore in a folder whose name needs escaping is read through its URI,
+// and a -wal counts only while it holds something.
+TEST(ReadOnlyMediaTest, TheUriOpensTheFileAndAWalCountsWhenItHoldsCommits) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / u8"kelo media %#&= \u00e9";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / "d.db";
+    const auto utf8 = [](const std::filesystem::path& path) {
+        const std::u8string text = std::filesystem::absolute(path).u8string();
+        return std::string(text.begin(), text.end());
+    };
+
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(utf8(file).c_str(), &raw), SQLITE_OK);
+    kelo::Database writer(raw);
+    ASSERT_EQ(sqlite3_exec(writer.get(),
+                           "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;"
+                           "CREATE TABLE t (x); INSERT INTO t VALUES (7);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_TRUE(kelo::HasWalContent(writer.get()));
+    writer.reset();  // the last connection checkpoints and removes the -wal
+    std::ofstream(std::filesystem::path(file).concat("-wal")).close();
+
+    raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(kelo::ImmutableUri(utf8(file)).c_str(), &raw,
+                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr),
+              SQLITE_OK);
+    kelo::Database reader(raw);
+    EXPECT_FALSE(kelo::HasWalContent(reader.get()));  // empty
+    int status = SQLITE_OK;
+    const kelo::Statement read = kelo::Prepare(reader.get(), "SELECT x FROM t", status);
+    ASSERT_EQ(status, SQLITE_OK) << sqlite3_errmsg(reader.get());
+    ASSERT_EQ(sqlite3_step(read.get()), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(read.get(), 0), 7);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "objectlib/store/Location.h"
 #include "objectlib/store/Utf.h"
 #include "objectlib/store/Writer.h"
+#include "platform/Calendar.h"
 
 namespace objectlib_test {
 
@@ -108,20 +109,13 @@ OwningHolder<IVariantMap> MakeQuery(NSVumoUtil::IHLPKELOManager& manager, std::u
 namespace {
 
 SYSTEMTIME SystemTimeOf(std::int64_t ms) {
-    const std::int64_t days = (ms >= 0 ? ms : ms - 86'399'999) / 86'400'000;
+    const std::int64_t days = platform::calendar::FloorDiv(ms, 86'400'000);
     std::int64_t rest = ms - days * 86'400'000;
-    // Civil date from days since 1970 (H. Hinnant).
-    const std::int64_t z = days + 719'468;
-    const std::int64_t era = (z >= 0 ? z : z - 146'096) / 146'097;
-    const std::int64_t doe = z - era * 146'097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36'524 - doe / 146'096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const platform::calendar::Date date = platform::calendar::DateFromDays(days);
     SYSTEMTIME time{};
-    time.wYear = static_cast<WORD>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-    time.wMonth = static_cast<WORD>(month);
-    time.wDay = static_cast<WORD>(doy - (153 * mp + 2) / 5 + 1);
+    time.wYear = static_cast<WORD>(date.year);
+    time.wMonth = static_cast<WORD>(date.month);
+    time.wDay = static_cast<WORD>(date.day);
     time.wMilliseconds = static_cast<WORD>(rest % 1000);
     rest /= 1000;
     time.wSecond = static_cast<WORD>(rest % 60);
@@ -264,13 +258,8 @@ ReadVisit Expected(const StoredVisit& visit) {
 }
 
 std::int64_t Ms(int year, int month, int day, int hour, int minute, int second, int millisecond) {
-    // Days since 1970 of a civil date (H. Hinnant), independent of the library's.
-    const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const std::int64_t days = std::int64_t{era} * 146'097 + doe - 719'468;
+    const std::int64_t days =
+        platform::calendar::DaysFromDate(year, static_cast<unsigned>(month), day);
     return ((days * 24 + hour) * 60 + minute) * 60'000 + second * 1000 + millisecond;
 }
 

@@ -127,4 +127,20 @@ TEST(LocalClock, NowIsAValidTimeWithItsOwnWeekday) {
     EXPECT_TRUE(platform::LocalToUtc(now, utc));
 }
 
+// The UTC clock shown in local time lies between two reads of the local
+// clock: the two clocks are one instant, in any zone.
+TEST(LocalClock, UtcNowIsTheInstantLocalNowShows) {
+    const SYSTEMTIME before = platform::LocalNow();
+    const SYSTEMTIME utc = platform::UtcNow();
+    const SYSTEMTIME after = platform::LocalNow();
+    SYSTEMTIME shown{};
+    ASSERT_TRUE(platform::UtcToLocal(utc, shown)) << Describe(utc);
+    FILETIME units[3]{};
+    ASSERT_TRUE(platform::SystemTimeToFileTimeUnits(before, units[0]));
+    ASSERT_TRUE(platform::SystemTimeToFileTimeUnits(shown, units[1]));
+    ASSERT_TRUE(platform::SystemTimeToFileTimeUnits(after, units[2]));
+    EXPECT_LE(Units(units[0]), Units(units[1])) << Describe(shown);
+    EXPECT_LE(Units(units[1]), Units(units[2])) << Describe(shown);
+}
+
 }  // namespace

@@ -50,8 +50,8 @@ std::wstring ProbePath() {
 }
 
 // The real entry point: wmain hands over the UTF-16 command line; narrow and
-// wide output keep their order and reach a pipe as UTF-8, with no CR added;
-// the result is the exit code.
+// wide output keep their order and reach a pipe as UTF-8, each line feed as
+// CR LF; the result is the exit code.
 TEST(Win32Entry, ArgumentsConsoleAndExitCode) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     Handle readEnd;
@@ -88,13 +88,13 @@ TEST(Win32Entry, ArgumentsConsoleAndExitCode) {
     ASSERT_NE(GetExitCodeProcess(processHandle.Get(), &exitCode), 0);
 
     EXPECT_EQ(text,
-              "argc 6\n"
-              "[-o:r\xC3\xA9port.csv]\n"
-              "[a b]\n"
-              "[\xF0\x9F\x98\x80]\n"
-              "[]\n"
-              "[\xE6\x97\xA5\xE6\x9C\xAC]\n"
-              "end\n");
+              "argc 6\r\n"
+              "[-o:r\xC3\xA9port.csv]\r\n"
+              "[a b]\r\n"
+              "[\xF0\x9F\x98\x80]\r\n"
+              "[]\r\n"
+              "[\xE6\x97\xA5\xE6\x9C\xAC]\r\n"
+              "end\r\n");
     EXPECT_EQ(exitCode, 42u);
 }
 
