@@ -3,9 +3,10 @@
 
 #include <stdio.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <new>
+#include <string>
 #include <system_error>
 
 #include "platform/Files.h"
@@ -28,13 +29,12 @@ std::u16string ParentOf(const std::u16string& key) {
 }
 
 // A report being written: on disk its two paths; in memory its key, and the
-// bytes open_memstream fills, which become the file's when it is kept.
+// bytes written, which become the file's when it is kept.
 struct PendingFile {
     std::filesystem::path temporary;
     std::filesystem::path target;
     std::u16string key;
-    char* data = nullptr;
-    std::size_t size = 0;
+    std::string bytes;
 };
 
 std::map<std::FILE*, std::unique_ptr<PendingFile>>& PendingFiles() {
@@ -51,13 +51,13 @@ std::FILE* OpenOnDisk(const std::filesystem::path& path) {
 }
 
 #if defined(_WIN32)
-// Windows' C runtime has no open_memstream: the bytes go through a temporary
-// file and are read back into `data` before it closes.
+// Windows' C runtime has no stream over memory: the bytes go through a
+// temporary file and are read back before it closes.
 std::FILE* OpenMemoryStream(PendingFile&) {
     return std::tmpfile();
 }
 
-bool CollectMemoryStream(std::FILE* file, PendingFile& stream) {
+bool CollectMemoryStream(std::FILE* file, PendingFile& pending) {
     if (std::fflush(file) != 0 || std::fseek(file, 0, SEEK_END) != 0) {
         return false;
     }
@@ -65,13 +65,23 @@ bool CollectMemoryStream(std::FILE* file, PendingFile& stream) {
     if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
         return false;
     }
-    stream.size = static_cast<std::size_t>(size);
-    stream.data = static_cast<char*>(std::malloc(stream.size + 1));
-    return stream.data != nullptr && std::fread(stream.data, 1, stream.size, file) == stream.size;
+    pending.bytes.resize(static_cast<std::size_t>(size));
+    return std::fread(pending.bytes.data(), 1, pending.bytes.size(), file) == pending.bytes.size();
 }
 #else
-std::FILE* OpenMemoryStream(PendingFile& stream) {
-    return open_memstream(&stream.data, &stream.size);
+// A stream of the C library's own with a write function of ours: unlike
+// open_memstream's, it takes the buffer the report file gives it.
+ssize_t AppendToPending(void* cookie, const char* bytes, std::size_t size) {
+    try {
+        static_cast<PendingFile*>(cookie)->bytes.append(bytes, size);
+        return static_cast<ssize_t>(size);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+std::FILE* OpenMemoryStream(PendingFile& pending) {
+    return fopencookie(&pending, "wb", {nullptr, AppendToPending, nullptr, nullptr});
 }
 
 bool CollectMemoryStream(std::FILE*, PendingFile&) {
@@ -231,15 +241,14 @@ CommitResult FinishTemporaryFile(TemporaryFile& file, bool complete) noexcept {
         if (result != CommitResult::kPlaced) {
             std::filesystem::remove(pending.temporary, error);
         }
-    } else if (closed && complete && !failure && pending.data != nullptr) {
+    } else if (closed && complete && !failure) {
         try {
-            Platform().memoryFiles[pending.key].assign(pending.data, pending.size);
+            Platform().memoryFiles[pending.key] = std::move(pending.bytes);
             result = CommitResult::kPlaced;
-        } catch (...) {
+        } catch (const std::bad_alloc&) {
             result = CommitResult::kNotWritten;
         }
     }
-    std::free(pending.data);
     PendingFiles().erase(found);
     return result;
 }
