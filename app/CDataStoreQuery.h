@@ -5,6 +5,7 @@
 #include <map>
 #include <memory_resource>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "datastore/Manager.h"
@@ -41,7 +42,7 @@ class CDataStoreQuery {
 
     // Category names (report/)
     void LoadCategoryNames();
-    const std::u16string& CategoryName(std::int32_t number);
+    std::u16string_view CategoryName(std::int32_t number);
 
     // Queries (datastore/)
     void BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager, VariantMapHolder& filter);
@@ -49,7 +50,7 @@ class CDataStoreQuery {
                     const VariantMapHolder& filter, VariantMapHolder& query) const;
     HRESULT ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager, const VariantMapHolder& query);
     void CollectResults(IVariantMap& result);
-    void CategoryNamesFromList(VARIANT categories, std::pmr::vector<RecordText>& names);
+    void CategoryNamesFromList(VARIANT categories, RecordCategories& names);
 
     // Report (report/)
     void FormatDateTime(SYSTEMTIME utc, std::u16string& text) const;
@@ -65,11 +66,13 @@ class CDataStoreQuery {
     std::int32_t days = 365;
     bool showUsage = false;
     bool allUsers = false;
-    // The records and their texts, in one arena released as a whole: declared
-    // first, so it goes after them. A deque grows without ever moving the
-    // records already held.
+    // The records, their URL and date texts and the account labels, in one
+    // arena released as a whole: declared first, so it goes after them. A
+    // deque grows without ever moving the records already held.
     std::pmr::monotonic_buffer_resource recordStorage{kRecordBlockBytes, platform::BulkMemory()};
     std::pmr::deque<CUrlRecord> records{&recordStorage};
     std::vector<std::u16string> users;
-    std::map<std::int32_t, std::u16string> categoryNames;
+    // Number -> name, the names the category table's own texts (an unlisted
+    // number has the empty name). Records refer to these texts.
+    std::map<std::int32_t, std::u16string_view> categoryNames;
 };

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/SystemInfo.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -14,21 +15,6 @@ constexpr std::uint32_t kCurrentDirectoryUnits = 260;
 // to spare: ten fixed characters and at most five digits per field.
 constexpr std::size_t kFileNameBufferUnits = 200;
 static_assert(10 + 6 * 5 < kFileNameBufferUnits);
-
-void AppendNumber(std::u16string& text, unsigned value, std::size_t minimumDigits) {
-    char16_t digits[10];
-    std::size_t count = 0;
-    do {
-        digits[count++] = static_cast<char16_t>(u'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (; count < minimumDigits; ++count) {
-        digits[count] = u'0';
-    }
-    while (count > 0) {
-        text.push_back(digits[--count]);
-    }
-}
 
 }  // namespace
 
@@ -91,13 +77,13 @@ std::u16string CDataStoreQuery::MakeDefaultFileName() const {
     const SYSTEMTIME now = platform::LocalNow();
     std::u16string name = hostName;
     name += u'_';
-    AppendNumber(name, now.wYear, 1);
-    AppendNumber(name, now.wMonth, 1);
-    AppendNumber(name, now.wDay, 1);
+    name += platform::DecimalText(now.wYear);
+    name += platform::DecimalText(now.wMonth);
+    name += platform::DecimalText(now.wDay);
     name += u'_';
-    AppendNumber(name, now.wHour, 2);
-    AppendNumber(name, now.wMinute, 2);
-    AppendNumber(name, now.wSecond, 2);
+    name += platform::DecimalText(now.wHour, 2);
+    name += platform::DecimalText(now.wMinute, 2);
+    name += platform::DecimalText(now.wSecond, 2);
     name += u"_URLs.csv";
     return name;
 }

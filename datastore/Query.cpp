@@ -6,19 +6,9 @@
 #include "app/CDataStoreQuery.h"
 #include "datastore/ObjectAccess.h"
 #include "datastore/ScopedVariant.h"
+#include "platform/Text.h"
 
 namespace {
-
-// The decimal text of `value`, as "%u" gives it.
-std::u16string DecimalText(std::uint32_t value) {
-    char16_t digits[10];
-    std::size_t first = sizeof digits / sizeof digits[0];
-    do {
-        digits[--first] = static_cast<char16_t>(u'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    return {digits + first, digits + sizeof digits / sizeof digits[0]};
-}
 
 void SetEntry(IVariantMap& map, std::u16string_view key, const ScopedVariant& value) {
     const ScopedVariant keyVariant = ScopedVariant::Text(key);
@@ -43,7 +33,7 @@ void CDataStoreQuery::BuildQuery(NSVumoUtil::IHLPKELOManager& manager, const std
     SetText(map, u"countersType", u"total");
     SetText(map, u"user", user);
     // The largest count the datastore accepts, sent as text.
-    SetText(map, u"maxResults", DecimalText(std::numeric_limits<std::uint32_t>::max()));
+    SetText(map, u"maxResults", platform::DecimalText(std::numeric_limits<std::uint32_t>::max()));
     if (filter) {
         SetEntry(map, u"dateTimeFilters", ScopedVariant::Dispatch(filter.Get()));
     }

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 
@@ -11,31 +13,42 @@
 
 namespace {
 
+// The four values of a visit, read in this order. Each is read, its type
+// checked and, on a fault, its message printed the same way; the visit is
+// dropped at its first fault.
+enum VisitValue : std::size_t { kUrl, kDate, kAllowed, kCategories, kVisitValueCount };
+
+struct VisitValueRule {
+    std::u16string_view key;
+    VARTYPE type;  // VT_EMPTY: any type is read on
+    std::u16string_view notRead;
+    std::u16string_view wrongType;
+};
+
+constexpr VisitValueRule kVisitValueRules[kVisitValueCount] = {
+    {u"URL", VT_BSTR, u"\nError getting url data from product", u"\nError getting url from data"},
+    {u"DATE", VT_DATE, u"\nError getting DATE data from product",
+     u"\nError getting DATE from data"},
+    {u"ALLOWED", VT_BOOL, u"\nError getting ACTION data from product",
+     u"\nError getting ACTION from data"},
+    {u"CATEGORIES", VT_EMPTY, u"\nError getting CATEGORIES LIST data from product", u""},
+};
+
+using VisitValues = std::array<ScopedVariant, kVisitValueCount>;
+
 // The key BSTRs of one walk, made once and shared by every visit.
 struct WalkKeys {
     ScopedVariant all = ScopedVariant::Text(u"All");
-    ScopedVariant url = ScopedVariant::Text(u"URL");
-    ScopedVariant date = ScopedVariant::Text(u"DATE");
-    ScopedVariant allowed = ScopedVariant::Text(u"ALLOWED");
-    ScopedVariant categories = ScopedVariant::Text(u"CATEGORIES");
+    std::array<ScopedVariant, kVisitValueCount> visit = {
+        ScopedVariant::Text(kVisitValueRules[kUrl].key),
+        ScopedVariant::Text(kVisitValueRules[kDate].key),
+        ScopedVariant::Text(kVisitValueRules[kAllowed].key),
+        ScopedVariant::Text(kVisitValueRules[kCategories].key)};
 };
 
-// A count handed out by the datastore is only a hint for reserving: a bogus
-// one must not allocate much.
-constexpr std::size_t kMaxReserveHint = 4096;
-
-template <typename Container>
-void ReserveFor(Container& container, LONG count) {
-    if (count <= 0) {
-        return;
-    }
-    const std::size_t wanted =
-        container.size() + std::min(static_cast<std::size_t>(count), kMaxReserveHint);
-    if (wanted > container.capacity()) {
-        // Never below doubling, so many short lists do not grow it one by one.
-        container.reserve(std::max(wanted, 2 * container.capacity()));
-    }
-}
+// The two action texts every record refers to.
+constexpr std::u16string_view kAllowedText = u"ALLOWED";
+constexpr std::u16string_view kDeniedText = u"DENIED";
 
 // A count is the product's word, but an index it calls out of range ends the
 // walk of that list or map: a count far beyond what it holds (2^31 - 1) must
@@ -48,24 +61,42 @@ std::u16string_view TextToFirstNul(BSTR text) {
     return whole.substr(0, whole.find(u'\0'));
 }
 
-// The URL between double quotes, an inner quote doubled so that every CSV
-// reader keeps the field whole.
-void QuoteUrl(BSTR text, RecordText& url) {
-    const std::u16string_view raw = TextToFirstNul(text);
-    const auto quotes = static_cast<std::size_t>(std::count(raw.begin(), raw.end(), u'"'));
-    url.reserve(raw.size() + quotes + 2);
-    url.push_back(u'"');
+// Copies `text` into `arena`; it stays there, unchanged, as long as the arena.
+std::u16string_view StoreText(std::u16string_view text, std::pmr::memory_resource& arena) {
+    if (text.empty()) {
+        return {};
+    }
+    auto* stored =
+        static_cast<char16_t*>(arena.allocate(text.size() * sizeof(char16_t), alignof(char16_t)));
+    std::copy(text.begin(), text.end(), stored);
+    return {stored, text.size()};
+}
+
+// Copies the URL between double quotes, an inner quote doubled so that every
+// CSV reader keeps the field whole, and then the date text into `arena`, in one
+// piece.
+void StoreUrlAndDate(std::u16string_view rawUrl, std::u16string_view dateText,
+                     std::pmr::memory_resource& arena, CUrlRecord& record) {
+    const auto quotes = static_cast<std::size_t>(std::count(rawUrl.begin(), rawUrl.end(), u'"'));
+    const std::size_t urlUnits = rawUrl.size() + quotes + 2;
+    auto* stored = static_cast<char16_t*>(
+        arena.allocate((urlUnits + dateText.size()) * sizeof(char16_t), alignof(char16_t)));
+    char16_t* out = stored;
+    *out++ = u'"';
     if (quotes == 0) {
-        url.append(raw);
+        out = std::copy(rawUrl.begin(), rawUrl.end(), out);
     } else {
-        for (const char16_t unit : raw) {
+        for (const char16_t unit : rawUrl) {
             if (unit == u'"') {
-                url.push_back(u'"');
+                *out++ = u'"';
             }
-            url.push_back(unit);
+            *out++ = unit;
         }
     }
-    url.push_back(u'"');
+    *out++ = u'"';
+    std::copy(dateText.begin(), dateText.end(), out);
+    record.url = {stored, urlUnits};
+    record.dateText = {stored + urlUnits, dateText.size()};
 }
 
 void ReportIncorrectItem(std::u16string_view message) {
@@ -73,26 +104,44 @@ void ReportIncorrectItem(std::u16string_view message) {
     platform::ConsoleWriteWide(u"\nIncorrect item");
 }
 
+// Reads the four values of `visit` by the rules; false, after the message of
+// the first fault, when the visit cannot be recorded.
+bool ReadVisitValues(IVariantMap& visit, const WalkKeys& keys, VisitValues& values) {
+    for (std::size_t i = 0; i < kVisitValueCount; ++i) {
+        const VisitValueRule& rule = kVisitValueRules[i];
+        if (visit.Get(keys.visit[i].Get(), values[i].Out()) != S_OK) {
+            ReportIncorrectItem(rule.notRead);
+            return false;
+        }
+        if (rule.type != VT_EMPTY && values[i].Type() != rule.type) {
+            ReportIncorrectItem(rule.wrongType);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void CDataStoreQuery::CollectResults(IVariantMap& result) {
     const WalkKeys keys;
-    const std::pmr::polymorphic_allocator<> storage = records.get_allocator();
+    std::pmr::memory_resource& arena = *records.get_allocator().resource();
     // Reused by every visit; the record gets an exact copy.
     std::u16string dateText;
     LONG entries = 0;
     result.Count(&entries);
     for (LONG entry = 0; entry < entries; ++entry) {
-        std::u16string label;
+        // Stored once, shared by every record of the entry.
+        std::u16string_view label;
         {
             ScopedVariant key;
             result.KeyAt(entry, key.Out());
             if (allUsers) {
-                label = u"ALL";
+                label = StoreText(u"ALL", arena);
             } else {
                 const std::u16string sidText(
                     key.Type() == VT_BSTR ? TextToFirstNul(key.Get().bstrVal) : u"");
-                label = AccountNameFromSid(sidText);
+                label = StoreText(AccountNameFromSid(sidText), arena);
             }
         }
 
@@ -122,7 +171,6 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         LONG items = 0;
         visits->Count(&items);
         for (LONG item = 0; item < items; ++item) {
-            // One out VARIANT serves the item and its four values.
             ScopedVariant slot;
             if (visits->ItemAt(item, slot.Out()) == kPastTheEnd) {
                 break;
@@ -131,64 +179,34 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
             if (FAILED(DispatchAs(slot.Get(), IID_IVariantMap, visit))) {
                 continue;  // no visit map: nothing to report
             }
+            VisitValues values;
+            if (!ReadVisitValues(*visit.Get(), keys, values)) {
+                continue;
+            }
 
-            CUrlRecord record{RecordText(storage), RecordText(storage), RecordText(storage),
-                              RecordText(storage), std::pmr::vector<RecordText>(storage)};
-            if (visit->Get(keys.url.Get(), slot.Out()) != S_OK) {
-                ReportIncorrectItem(u"\nError getting url data from product");
-                continue;
-            }
-            if (slot.Type() != VT_BSTR) {
-                ReportIncorrectItem(u"\nError getting url from data");
-                continue;
-            }
-            QuoteUrl(slot.Get().bstrVal, record.url);
-
-            if (visit->Get(keys.date.Get(), slot.Out()) != S_OK) {
-                ReportIncorrectItem(u"\nError getting DATE data from product");
-                continue;
-            }
-            if (slot.Type() != VT_DATE) {
-                ReportIncorrectItem(u"\nError getting DATE from data");
-                continue;
-            }
             // A date that is no calendar time leaves the text empty; the
             // visit itself is kept. Wine's oleaut32 reads a NaN as day 0, so
             // it is refused here before the conversion.
+            dateText.clear();
             SYSTEMTIME visitTime{};
-            const DATE date = slot.Get().date;
+            const DATE date = values[kDate].Get().date;
             if (!std::isnan(date) && VariantTimeToSystemTime(date, &visitTime) != 0) {
-                dateText.clear();
                 FormatDateTime(visitTime, dateText);
-                record.dateText = dateText;
             }
 
-            if (visit->Get(keys.allowed.Get(), slot.Out()) != S_OK) {
-                ReportIncorrectItem(u"\nError getting ACTION data from product");
-                continue;
-            }
-            if (slot.Type() != VT_BOOL) {
-                ReportIncorrectItem(u"\nError getting ACTION from data");
-                continue;
-            }
-            record.action = slot.Get().boolVal != 0 ? u"ALLOWED" : u"DENIED";
-
-            if (visit->Get(keys.categories.Get(), slot.Out()) != S_OK) {
-                ReportIncorrectItem(u"\nError getting CATEGORIES LIST data from product");
-                continue;
-            }
-            ScopedVariant categories;
-            VariantCopyInd(categories.Out(), slot.Out());
-            CategoryNamesFromList(categories.Detach(), record.categories);
-
+            CUrlRecord record;
+            StoreUrlAndDate(TextToFirstNul(values[kUrl].Get().bstrVal), dateText, arena, record);
             record.userName = label;
-            records.push_back(std::move(record));
+            record.action = values[kAllowed].Get().boolVal != 0 ? kAllowedText : kDeniedText;
+            ScopedVariant categories;
+            VariantCopyInd(categories.Out(), values[kCategories].Out());
+            CategoryNamesFromList(categories.Detach(), record.categories);
+            records.push_back(record);
         }
     }
 }
 
-void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
-                                            std::pmr::vector<RecordText>& names) {
+void CDataStoreQuery::CategoryNamesFromList(VARIANT categories, RecordCategories& names) {
     // Cleared last, after the list is released.
     const ScopedVariant owned(categories);
     OwningHolder<IVariantList> list;
@@ -199,8 +217,8 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
     if (FAILED(list->Count(&count))) {
         return;
     }
-    ReserveFor(names, count);
-    for (LONG index = 0; index < count; ++index) {
+    // Names past the fifth are never shown: they are not even asked for.
+    for (LONG index = 0; index < count && !names.Full(); ++index) {
         ScopedVariant item;
         if (const HRESULT hr = list->ItemAt(index, item.Out()); FAILED(hr)) {
             if (hr == kPastTheEnd) {
@@ -208,7 +226,6 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories,
             }
             continue;
         }
-        names.emplace_back(
-            std::u16string_view(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0)));
+        names.Add(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0));
     }
 }

@@ -1,18 +1,48 @@
 #pragma once
 
-#include <memory_resource>
-#include <string>
-#include <vector>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
 
-// A record's texts come from the storage of the list that holds the records:
-// a year of visits is then a few large blocks, not millions of small ones.
-using RecordText = std::pmr::u16string;
+// The category names a record keeps: at most the first five of its visit, the
+// only ones the report shows, so a visit with a huge list costs no more than
+// one with five. Each name refers to a text that outlives the record (the
+// category table's own).
+class RecordCategories {
+  public:
+    static constexpr std::size_t kMost = 5;
+
+    // Keeps `name` while fewer than five are held.
+    void Add(std::u16string_view name) {
+        if (count_ < kMost) {
+            texts_[count_] = name.data();
+            units_[count_] = static_cast<std::uint32_t>(name.size());
+            ++count_;
+        }
+    }
+    bool Full() const { return count_ == kMost; }
+    std::size_t size() const { return count_; }
+    std::u16string_view operator[](std::size_t index) const {
+        return {texts_[index], units_[index]};
+    }
+
+  private:
+    // Pointers and sizes apart: 64 bytes where five views take 80.
+    std::array<const char16_t*, kMost> texts_{};
+    std::array<std::uint32_t, kMost> units_{};
+    std::uint8_t count_ = 0;
+};
 
 // One visit as the report shows it. `url` carries its own surrounding quotes.
+// A record refers to its texts and never changes them: the URL and the date
+// text are copied once into the storage of the list that holds the records,
+// the account label is stored once per user and shared by that user's records,
+// the action is one of two constant texts.
 struct CUrlRecord {
-    RecordText url;
-    RecordText dateText;
-    RecordText userName;
-    RecordText action;
-    std::pmr::vector<RecordText> categories;
+    std::u16string_view url;
+    std::u16string_view dateText;
+    std::u16string_view userName;
+    std::u16string_view action;
+    RecordCategories categories;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <string_view>
 
 namespace micro {
@@ -27,29 +28,29 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<CUrlRecord> SampleRecords(std::size_t count) {
+RecordSample::RecordSample(std::size_t count) {
     constexpr std::u16string_view kNames[] = {u"Search Engines & Portals", u"News", u"Shopping",
                                               u"Computers & Technology", u"Malware"};
     constexpr std::u16string_view kUsers[] = {u"Unix User\\alice", u"Unix User\\bob"};
     std::mt19937 random(42);
-    std::vector<CUrlRecord> records;
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        CUrlRecord record;
-        record.url = u"\"https://www.example.org/articles/2026/03/item-";
+        std::u16string& url =
+            texts.emplace_back(u"\"https://www.example.org/articles/2026/03/item-");
         for (int digit = 0; digit < 6; ++digit) {
-            record.url += static_cast<char16_t>(u'0' + random() % 10);
+            url += static_cast<char16_t>(u'0' + random() % 10);
         }
-        record.url += u".html?ref=feed\"";
+        url += u".html?ref=feed\"";
+        CUrlRecord record;
+        record.url = url;
         record.dateText = u"12/31/2025 11:59:59 PM";
-        record.userName = RecordText(kUsers[random() % 2]);
+        record.userName = kUsers[random() % 2];
         record.action = random() % 4 == 0 ? u"DENIED" : u"ALLOWED";
         for (std::size_t n = random() % 3 + 1; n > 0; --n) {
-            record.categories.emplace_back(kNames[random() % 5]);
+            record.categories.Add(kNames[random() % 5]);
         }
-        records.push_back(std::move(record));
+        records.push_back(record);
     }
-    return records;
 }
 
 }  // namespace micro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -32,7 +33,12 @@ class TempFolder {
 };
 
 // Records shaped like a year of real browsing: URLs of some 50 characters,
-// one to three category names, a few users.
-std::vector<CUrlRecord> SampleRecords(std::size_t count);
+// one to three category names, a few users; with the texts they refer to.
+struct RecordSample {
+    explicit RecordSample(std::size_t count);
+
+    std::deque<std::u16string> texts;
+    std::vector<CUrlRecord> records;
+};
 
 }  // namespace micro

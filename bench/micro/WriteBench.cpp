@@ -12,8 +12,8 @@ namespace {
 void BM_WriteRow(benchmark::State& state) {
     const TempFolder folder;
     BenchQuery program;
-    const std::vector<CUrlRecord> sample = SampleRecords(static_cast<std::size_t>(state.range(0)));
-    program.records.assign(sample.begin(), sample.end());
+    const RecordSample sample(static_cast<std::size_t>(state.range(0)));
+    program.records.assign(sample.records.begin(), sample.records.end());
     program.outputPath = (folder.Path() / "report.csv").u16string();
     for (auto _ : state) {
         if (!program.WriteReport()) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "platform/SystemTimeRules.h"
+#include "platform/Text.h"
 
 // The English short date "M/d/yyyy" and long time "h:mm:ss tt". Like the
 // Windows functions, the date reads only year, month and day (1601 through
@@ -11,23 +12,6 @@
 namespace platform {
 
 namespace {
-
-// Writes `value` in decimal, at least `minDigits` digits; returns the end.
-char16_t* AppendNumber(char16_t* out, unsigned value, int minDigits) {
-    char16_t digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char16_t>(u'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count < minDigits) {
-        digits[count++] = u'0';
-    }
-    while (count > 0) {
-        *out++ = digits[--count];
-    }
-    return out;
-}
 
 bool Deliver(const char16_t* begin, const char16_t* end, std::u16string& text,
              std::uint32_t bufferUnits) {
@@ -46,11 +30,11 @@ bool FormatShortDate(const SYSTEMTIME& time, std::u16string& text, std::uint32_t
         return false;
     }
     char16_t buffer[16];
-    char16_t* out = AppendNumber(buffer, time.wMonth, 1);
+    char16_t* out = WriteDecimal(buffer, time.wMonth, 1);
     *out++ = u'/';
-    out = AppendNumber(out, time.wDay, 1);
+    out = WriteDecimal(out, time.wDay, 1);
     *out++ = u'/';
-    out = AppendNumber(out, time.wYear, 4);
+    out = WriteDecimal(out, time.wYear, 4);
     return Deliver(buffer, out, text, bufferUnits);
 }
 
@@ -60,11 +44,11 @@ bool FormatLongTime(const SYSTEMTIME& time, std::u16string& text, std::uint32_t 
     }
     const unsigned hour12 = time.wHour % 12 == 0 ? 12 : time.wHour % 12;
     char16_t buffer[16];
-    char16_t* out = AppendNumber(buffer, hour12, 1);
+    char16_t* out = WriteDecimal(buffer, hour12, 1);
     *out++ = u':';
-    out = AppendNumber(out, time.wMinute, 2);
+    out = WriteDecimal(out, time.wMinute, 2);
     *out++ = u':';
-    out = AppendNumber(out, time.wSecond, 2);
+    out = WriteDecimal(out, time.wSecond, 2);
     *out++ = u' ';
     *out++ = time.wHour < 12 ? u'A' : u'P';
     *out++ = u'M';

@@ -162,7 +162,7 @@ TEST_F(LookupsTest, LoadingAgainChangesNothing) {
     // A table that holds anything is left as it is.
     query.categoryNames = {{5, u"Mine"}};
     query.LoadCategoryNames();
-    EXPECT_EQ(query.categoryNames, (std::map<std::int32_t, std::u16string>{{5, u"Mine"}}));
+    EXPECT_EQ(query.categoryNames, (std::map<std::int32_t, std::u16string_view>{{5, u"Mine"}}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,12 +34,18 @@ Bytes ReadAll(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-CUrlRecord Record(const std::vector<std::u16string>& categories) {
-    return {u"\"https://example.org/a\"",
-            u"3/7/2026 4:05:09 PM",
-            u"Unix User\\alice",
-            u"ALLOWED",
-            {categories.begin(), categories.end()}};
+// The names a record keeps of `names`: the first five.
+RecordCategories Categories(const std::vector<std::u16string_view>& names) {
+    RecordCategories kept;
+    for (const std::u16string_view name : names) {
+        kept.Add(name);
+    }
+    return kept;
+}
+
+CUrlRecord Record(const std::vector<std::u16string_view>& categories) {
+    return {u"\"https://example.org/a\"", u"3/7/2026 4:05:09 PM", u"Unix User\\alice", u"ALLOWED",
+            Categories(categories)};
 }
 
 class ReportTest : public ::testing::Test {
@@ -73,7 +80,7 @@ TEST_F(ReportTest, NoRecordIsTheHeaderAlone) {
 TEST_F(ReportTest, RowsHaveTenValuesEachFollowedByAComma) {
     struct Case {
         const char* what;
-        std::vector<std::u16string> categories;
+        std::vector<std::u16string_view> categories;
         std::u16string row;
     };
     const std::u16string start =
@@ -100,13 +107,11 @@ TEST_F(ReportTest, ValuesAreWrittenUnchanged) {
     const auto query = Make();
     query->hostName = u"PC,01";
     query->records = {
-        {u"\"https://e.org/?q=a,b&t=\"x\"\"", u"", u"Dom,ain\\us\"er", u"DENIED", {u"A, \"B\""}},
+        {u"\"https://e.org/?q=a,b&t=\"x\"\"", u"", u"Dom,ain\\us\"er", u"DENIED",
+         Categories({u"A, \"B\""})},
         // Outside the Basic Multilingual Plane: U+1F600 is D83D DE00.
-        {u"\"https://e.org/\U0001F600\u00E9\"",
-         u" 4:05:09 PM",
-         u"ALL",
-         u"ALLOWED",
-         {u"\U00010348"}},
+        {u"\"https://e.org/\U0001F600\u00E9\"", u" 4:05:09 PM", u"ALL", u"ALLOWED",
+         Categories({u"\U00010348"})},
         {u"\"a\nb\"", u"3/7/2026", u"No user found", u"ALLOWED", {}},
     };
     ASSERT_TRUE(query->WriteReport());
@@ -128,12 +133,13 @@ TEST_F(ReportTest, LongValuesAndManyRowsCrossTheBufferIntact) {
         url.push_back(static_cast<char16_t>(0x100 + i % 0xD000));
     }
     url += u"\"";
-    query->records.push_back({RecordText(url), u"d", u"u", u"ALLOWED", {}});
+    query->records.push_back({url, u"d", u"u", u"ALLOWED", {}});
     std::u16string expected = kHeader + u"PC01,d," + url + u",u,ALLOWED,,,,,,\n";
+    std::deque<std::u16string> texts;  // what the records refer to
     for (int i = 0; i < 5000; ++i) {
-        const std::u16string n = std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
-        const RecordText v(n);
-        query->records.push_back({u"\"" + v + u"\"", v, v, u"DENIED", {v, v}});
+        const std::u16string& n = texts.emplace_back(1, static_cast<char16_t>(u'0' + i % 10));
+        const std::u16string& quoted = texts.emplace_back(u"\"" + n + u"\"");
+        query->records.push_back({quoted, n, n, u"DENIED", Categories({n, n})});
         expected += u"PC01," + n + u",\"" + n + u"\"," + n + u",DENIED," + n + u"," + n + u",,,,\n";
     }
     ASSERT_TRUE(query->WriteReport());

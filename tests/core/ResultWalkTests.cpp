@@ -195,6 +195,49 @@ TEST_F(ResultWalkTest, CategoryValuesFollowTheTypeRules) {
     EXPECT_EQ(program->categoryNames.count(-1), 1u);
 }
 
+TEST_F(ResultWalkTest, OnlyTheFirstFiveCategoryNamesAreAskedForAndKept) {
+    std::vector<fake::Value> numbers;
+    for (INT number = 0; number < 1000; ++number) {
+        numbers.push_back(fake::Int(number));
+    }
+    fake::Value many = fake::List(std::move(numbers));
+    fake::AsList(many)->itemAtCodes[2] = E_FAIL;  // skipped: the next one counts instead
+    fake::Value visit = fake::Visit(u"u", kVisitDate, VARIANT_TRUE);
+    fake::AsMap(visit)->entries[3].value = many;
+
+    WalkVisits({visit});
+
+    EXPECT_EQ(Records(), (std::vector<std::u16string>{
+                             u"\"u\"|3/7/2026 4:05:09 PM|Unix User\\alice|ALLOWED|"
+                             u"Unknown;Advertisements & Pop-Ups;Anonymizers;Arts;Business"}));
+    EXPECT_EQ(fake::AsList(many)->itemRequests, 6);
+}
+
+TEST_F(ResultWalkTest, RecordsShareTheirUserLabelActionsAndCategoryTexts) {
+    WalkVisits({fake::Visit(u"a", kVisitDate, VARIANT_TRUE, {42}),
+                fake::Visit(u"b", kVisitDate + 1, VARIANT_FALSE, {42, 7}),
+                fake::Visit(u"c", kVisitDate, VARIANT_TRUE, {7})});
+    ASSERT_EQ(program->records.size(), 3u);
+    const auto& records = program->records;
+    for (const CUrlRecord& record : records) {
+        EXPECT_EQ(record.userName.data(), records[0].userName.data());
+    }
+    EXPECT_EQ(records[2].action.data(), records[0].action.data());
+    EXPECT_NE(records[1].action.data(), records[0].action.data());
+    // Names are the program's table texts: no copy per record.
+    const auto tableText = [this](std::int32_t number) {
+        return program->CategoryName(number).data();
+    };
+    EXPECT_EQ(records[0].categories[0].data(), tableText(42));
+    EXPECT_EQ(records[1].categories[0].data(), tableText(42));
+    EXPECT_EQ(records[1].categories[1].data(), tableText(7));
+    EXPECT_EQ(records[2].categories[0].data(), tableText(7));
+    // URL and date text are each record's own.
+    EXPECT_EQ(records[0].url, u"\"a\"");
+    EXPECT_EQ(records[1].dateText, u"3/8/2026 4:05:09 PM");
+    EXPECT_NE(records[0].dateText.data(), records[2].dateText.data());
+}
+
 TEST_F(ResultWalkTest, TheUrlIsQuotedWithInnerQuotesDoubledUpToItsFirstNul) {
     struct Case {
         const char* name;

@@ -89,18 +89,6 @@ bool Shift(const SYSTEMTIME& in, std::int64_t minutes, SYSTEMTIME& out) {
     return ToUnits(in, units) && FromUnits(units + minutes * kUnitsPerMinute, out);
 }
 
-std::u16string Number(unsigned value, int minimumDigits) {
-    std::u16string text;
-    do {
-        text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    while (static_cast<int>(text.size()) < minimumDigits) {
-        text.insert(text.begin(), u'0');
-    }
-    return text;
-}
-
 bool Deliver(const std::u16string& made, std::u16string& text, std::uint32_t bufferUnits) {
     if (made.size() + 1 > bufferUnits) {
         return false;
@@ -298,9 +286,9 @@ bool FormatShortDate(const SYSTEMTIME& time, std::u16string& text, std::uint32_t
     if (Platform().failDateText || !IsValid(time)) {
         return false;
     }
-    return Deliver(
-        Number(time.wMonth, 1) + u"/" + Number(time.wDay, 1) + u"/" + Number(time.wYear, 4), text,
-        bufferUnits);
+    return Deliver(DecimalText(time.wMonth, 1) + u"/" + DecimalText(time.wDay, 1) + u"/" +
+                       DecimalText(time.wYear, 4),
+                   text, bufferUnits);
 }
 
 bool FormatLongTime(const SYSTEMTIME& time, std::u16string& text, std::uint32_t bufferUnits) {
@@ -308,8 +296,8 @@ bool FormatLongTime(const SYSTEMTIME& time, std::u16string& text, std::uint32_t 
         return false;
     }
     const unsigned hour12 = time.wHour % 12 == 0 ? 12 : time.wHour % 12;
-    return Deliver(Number(hour12, 1) + u":" + Number(time.wMinute, 2) + u":" +
-                       Number(time.wSecond, 2) + (time.wHour < 12 ? u" AM" : u" PM"),
+    return Deliver(DecimalText(hour12, 1) + u":" + DecimalText(time.wMinute, 2) + u":" +
+                       DecimalText(time.wSecond, 2) + (time.wHour < 12 ? u" AM" : u" PM"),
                    text, bufferUnits);
 }
 

@@ -127,9 +127,9 @@ struct Site {
     bool blocked = false;  // the product mostly denies it
 };
 
-template <typename T, std::size_t N>
-const T& Pick(Random& random, const T (&items)[N]) {
-    return items[random.Below(N)];
+template <typename Items>
+const auto& Pick(Random& random, const Items& items) {
+    return items[random.Below(std::size(items))];
 }
 
 bool Contains(std::span<const std::int32_t> numbers, std::int32_t number) {
