@@ -1,12 +1,14 @@
 """Exports of a filled datastore, read back by Python's own CSV reader."""
 
 import os
+import shutil
 import tempfile
+import time
 import unittest
 from datetime import datetime, timedelta, timezone
 from zoneinfo import ZoneInfo
 
-from harness import (TempDirTestCase, expected_row, host_name, import_visits, native_path,
+from harness import (WINDOWS, TempDirTestCase, expected_row, host_name, import_visits, native_path,
                      ostrelin, profiles, read_report, separator, user_sid,
                      window_start)
 
@@ -131,6 +133,37 @@ class ExportTest(TempDirTestCase):
         self.fill(visits)
         self.assertEqual(self.export(["-d:20"]), self.expected(20, timezone.utc))
         self.assertEqual(self.export(["-a"]), self.expected(365, timezone.utc, all_users=True))
+
+
+@unittest.skipIf(WINDOWS, "the clock is set with libfaketime, which Wine's programs do not use")
+class RepeatedHourTest(TempDirTestCase):
+    """The clock in the hour a fall-back change repeats, on its second pass:
+    the window still ends now, so the last visits are in the report."""
+
+    def test_every_visit_up_to_now_is_exported(self):
+        self.assertTrue(shutil.which("faketime"), "scripts/install-deps posix installs faketime")
+        sid, _ = profiles()[0]
+        # libfaketime is preloaded ahead of the sanitizer's runtime.
+        asan_options = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"),
+                                              "verify_asan_link_order=0"]))
+        for zone, clock in (
+                # 01:30 EST, after 01:30 EDT an hour before.
+                ("America/New_York", datetime(2026, 11, 1, 6, 30, tzinfo=timezone.utc)),
+                # 02:30 CET, after 02:30 CEST an hour before.
+                ("Europe/Berlin", datetime(2025, 10, 26, 1, 30, tzinfo=timezone.utc))):
+            with self.subTest(zone):
+                datastore = self.path(zone.replace("/", "-") + ".db")
+                moments = [clock - timedelta(minutes=minutes) for minutes in (80, 40, 10)]
+                import_visits(self, datastore, [(sid, "https://v.example/%d" % i, moment, True,
+                                                 [42]) for i, moment in enumerate(moments)])
+                report = self.path(zone.replace("/", "-") + ".csv")
+                offset = int(clock.timestamp() - time.time())
+                result = ostrelin(["-d:1", "-o:" + report], datastore,
+                                  env={"TZ": zone, "ASAN_OPTIONS": asan_options},
+                                  wrapper=("faketime", "-f", "%+ds" % offset))
+                self.assertEqual(result.code, 0, result.stdout + result.stderr)
+                self.assertEqual([row[2] for row in read_report(report)],
+                                 ["https://v.example/%d" % i for i in range(3)])
 
 
 if __name__ == "__main__":
