@@ -34,13 +34,15 @@ Bytes ReadAll(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The names a record keeps of `names`: the first five.
+// The names a record keeps of `names`: the first five, in a list that lasts
+// as long as the tests.
 RecordCategories Categories(const std::vector<std::u16string_view>& names) {
-    RecordCategories kept;
+    static std::deque<CategoryNameList> lists;
+    CategoryNameList& kept = lists.emplace_back();
     for (const std::u16string_view name : names) {
         kept.Add(name);
     }
-    return kept;
+    return RecordCategories(&kept);
 }
 
 CUrlRecord Record(const std::vector<std::u16string_view>& categories) {
