@@ -6,6 +6,7 @@
 #include <memory_resource>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "datastore/Manager.h"
@@ -50,7 +51,9 @@ class CDataStoreQuery {
                     const VariantMapHolder& filter, VariantMapHolder& query) const;
     HRESULT ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager, const VariantMapHolder& query);
     void CollectResults(IVariantMap& result);
-    void CategoryNamesFromList(VARIANT categories, RecordCategories& names);
+    void CategoryNamesFromList(VARIANT categories, CategoryNameList& names);
+    // The stored list equal to `names`, shared by every record that has it.
+    RecordCategories ShareCategories(const CategoryNameList& names);
 
     // Report (report/)
     void FormatDateTime(SYSTEMTIME utc, std::u16string& text) const;
@@ -70,6 +73,13 @@ class CDataStoreQuery {
     // arena released as a whole: declared first, so it goes after them. A
     // deque grows without ever moving the records already held.
     std::pmr::monotonic_buffer_resource recordStorage{kRecordBlockBytes, platform::BulkMemory()};
+    // The category name lists the records refer to, each stored once.
+    struct ListHash {
+        std::size_t operator()(const CategoryNameList& list) const { return list.Hash(); }
+    };
+    std::unordered_set<CategoryNameList, ListHash> categoryLists;
+    // Beyond this many distinct lists, new ones are stored with their records.
+    std::size_t mostSharedCategoryLists = 65536;
     std::pmr::deque<CUrlRecord> records{&recordStorage};
     std::vector<std::u16string> users;
     // Number -> name, the names the category table's own texts (an unlisted

@@ -200,13 +200,15 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
             record.action = values[kAllowed].Get().boolVal != 0 ? kAllowedText : kDeniedText;
             ScopedVariant categories;
             VariantCopyInd(categories.Out(), values[kCategories].Out());
-            CategoryNamesFromList(categories.Detach(), record.categories);
+            CategoryNameList names;
+            CategoryNamesFromList(categories.Detach(), names);
+            record.categories = ShareCategories(names);
             records.push_back(record);
         }
     }
 }
 
-void CDataStoreQuery::CategoryNamesFromList(VARIANT categories, RecordCategories& names) {
+void CDataStoreQuery::CategoryNamesFromList(VARIANT categories, CategoryNameList& names) {
     // Cleared last, after the list is released.
     const ScopedVariant owned(categories);
     OwningHolder<IVariantList> list;
@@ -228,4 +230,23 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories, RecordCategories
         }
         names.Add(CategoryName(item.Type() == VT_INT ? item.Get().intVal : 0));
     }
+}
+
+RecordCategories CDataStoreQuery::ShareCategories(const CategoryNameList& names) {
+    if (names.size() == 0) {
+        return {};
+    }
+    if (const auto known = categoryLists.find(names); known != categoryLists.end()) {
+        return RecordCategories(&*known);
+    }
+    // Real logs have a few thousand distinct lists (one per site at most). A
+    // log made of ever new ones stores the rest with their records instead,
+    // so the table cannot grow past a bound.
+    if (categoryLists.size() < mostSharedCategoryLists) {
+        return RecordCategories(&*categoryLists.insert(names).first);
+    }
+    std::pmr::polymorphic_allocator<CategoryNameList> arena(records.get_allocator().resource());
+    CategoryNameList* own = arena.allocate(1);
+    arena.construct(own, names);
+    return RecordCategories(own);
 }

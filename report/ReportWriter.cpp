@@ -48,8 +48,16 @@ bool CDataStoreQuery::WriteReport() const {
     }
     writer.Flush();
 
-    // A report cut short by a failed write is no report: the run must not end
-    // as a success.
-    const bool complete = file.Close();
-    return complete && platform::PathExists(outputPath);
+    // A report cut short by a failed write is no report: it never takes the
+    // old one's place, and the run must not end as a success.
+    switch (file.Commit()) {
+        case platform::CommitResult::kPlaced:
+            return platform::PathExists(outputPath);
+        case platform::CommitResult::kCannotPlace:
+            platform::ConsoleWriteWide(u"Failure opening " + outputPath + u" file");
+            return false;
+        case platform::CommitResult::kNotWritten:
+            break;
+    }
+    return false;
 }

@@ -46,9 +46,11 @@ RecordSample::RecordSample(std::size_t count) {
         record.dateText = u"12/31/2025 11:59:59 PM";
         record.userName = kUsers[random() % 2];
         record.action = random() % 4 == 0 ? u"DENIED" : u"ALLOWED";
+        CategoryNameList& names = lists.emplace_back();
         for (std::size_t n = random() % 3 + 1; n > 0; --n) {
-            record.categories.Add(kNames[random() % 5]);
+            names.Add(kNames[random() % 5]);
         }
+        record.categories = RecordCategories(&names);
         records.push_back(record);
     }
 }

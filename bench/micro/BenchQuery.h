@@ -38,6 +38,7 @@ struct RecordSample {
     explicit RecordSample(std::size_t count);
 
     std::deque<std::u16string> texts;
+    std::deque<CategoryNameList> lists;
     std::vector<CUrlRecord> records;
 };
 

@@ -1,7 +1,6 @@
 #include <new>
 
 #include "platform/Files.h"
-#include "platform/common/OpenForWriting.h"
 
 namespace platform {
 
@@ -14,46 +13,47 @@ constexpr std::size_t kStreamBufferBytes = 256 * 1024;
 }  // namespace
 
 OutputFile::~OutputFile() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-    }
+    Discard();
 }
 
 bool OutputFile::Open(std::u16string_view path) {
-    if (stream_ != nullptr) {
-        Close();
-    }
+    Discard();
     failed_ = false;
-    stream_ = detail::OpenForWriting(path);
-    if (stream_ == nullptr) {
+    if (!detail::CreateTemporaryFile(path, temporary_)) {
         return false;
     }
     // glibc ignores the size unless it is given the memory too.
     buffer_.reset(new (std::nothrow) char[kStreamBufferBytes]);
     if (buffer_) {
-        std::setvbuf(stream_, buffer_.get(), _IOFBF, kStreamBufferBytes);
+        std::setvbuf(temporary_.stream, buffer_.get(), _IOFBF, kStreamBufferBytes);
     }
     return true;
 }
 
 void OutputFile::Write(const void* bytes, std::size_t size) {
-    if (stream_ == nullptr) {
+    if (temporary_.stream == nullptr) {
         failed_ = true;
         return;
     }
-    if (size != 0 && std::fwrite(bytes, 1, size, stream_) != size) {
+    if (size != 0 && std::fwrite(bytes, 1, size, temporary_.stream) != size) {
         failed_ = true;
     }
 }
 
-bool OutputFile::Close() {
-    if (stream_ == nullptr) {
-        return false;
+CommitResult OutputFile::Commit() {
+    if (temporary_.stream == nullptr) {
+        return CommitResult::kNotWritten;
     }
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
+    const CommitResult result = detail::FinishTemporaryFile(temporary_, !failed_);
     buffer_.reset();
-    return closed && !failed_;
+    return failed_ ? CommitResult::kNotWritten : result;
+}
+
+void OutputFile::Discard() {
+    if (temporary_.stream != nullptr) {
+        detail::FinishTemporaryFile(temporary_, false);
+        buffer_.reset();
+    }
 }
 
 }  // namespace platform

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "platform/common/OpenForWriting.h"
 #include "platform/win32/Wide.h"
 
 #include <shlwapi.h>
@@ -28,11 +27,6 @@ bool PathExists(std::u16string_view path) {
 bool MakeDirectory(std::u16string_view path) {
     const std::optional<std::wstring> systemPath = ToSystemPath(path);
     return systemPath && CreateDirectoryW(systemPath->c_str(), nullptr) != 0;
-}
-
-std::FILE* detail::OpenForWriting(std::u16string_view path) {
-    const std::optional<std::wstring> systemPath = ToSystemPath(path);
-    return systemPath ? _wfopen(systemPath->c_str(), L"wb") : nullptr;
 }
 
 }  // namespace platform

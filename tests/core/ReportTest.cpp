@@ -34,13 +34,15 @@ Bytes ReadAll(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The names a record keeps of `names`: the first five.
+// The names a record keeps of `names`: the first five, in a list that lasts
+// as long as the tests.
 RecordCategories Categories(const std::vector<std::u16string_view>& names) {
-    RecordCategories kept;
+    static std::deque<CategoryNameList> lists;
+    CategoryNameList& kept = lists.emplace_back();
     for (const std::u16string_view name : names) {
         kept.Add(name);
     }
-    return kept;
+    return RecordCategories(&kept);
 }
 
 CUrlRecord Record(const std::vector<std::u16string_view>& categories) {
@@ -167,19 +169,37 @@ TEST_F(ReportTest, UnopenablePathIsReportedAndFails) {
         EXPECT_FALSE(query->WriteReport());
         EXPECT_EQ(fake::Platform().wideConsole, u"Failure opening " + path + u" file");
         EXPECT_EQ(fake::Platform().narrowConsole, "");
+        EXPECT_EQ(fake::Platform().openTemporaryFiles, 0);
     }
     EXPECT_TRUE(fs::is_directory(directory_.Root() / "folder"));
     EXPECT_FALSE(fs::exists(directory_.Root() / "missing"));
 }
 
-TEST_F(ReportTest, FailedWriteIsNoSuccess) {
-    // A device that accepts the open and refuses every write (disk full).
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
+TEST_F(ReportTest, AReportNotFinishedKeepsTheOldOne) {
+    struct Case {
+        const char* what;
+        platform::CommitResult finish;
+        std::u16string console;
+    };
+    const Case cases[] = {
+        {"a write or the sync fails", platform::CommitResult::kNotWritten, u""},
+        {"the move is refused", platform::CommitResult::kCannotPlace,
+         u"Failure opening " + Path() + u" file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake::ResetPlatform();
+        std::ofstream(File(), std::ios::binary) << "old";
+        fake::Platform().finishFailure = c.finish;
+        const auto query = Make();
+        query->records = {Record({u"News"})};
+        EXPECT_FALSE(query->WriteReport());
+        EXPECT_EQ(fake::Platform().wideConsole, c.console);
+        EXPECT_EQ(ReadAll(File()), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(fake::Platform().openTemporaryFiles, 0);
+        EXPECT_EQ(
+            std::distance(fs::directory_iterator(directory_.Root()), fs::directory_iterator()), 1);
     }
-    const auto query = Make();
-    query->outputPath = u"/dev/full";
-    EXPECT_FALSE(query->WriteReport());
 }
 
 }  // namespace

@@ -238,6 +238,24 @@ TEST_F(ResultWalkTest, RecordsShareTheirUserLabelActionsAndCategoryTexts) {
     EXPECT_NE(records[0].dateText.data(), records[2].dateText.data());
 }
 
+TEST_F(ResultWalkTest, EqualCategoryListsAreStoredOnceUpToABoundThenWithTheirRecords) {
+    program->mostSharedCategoryLists = 2;
+    WalkVisits({fake::Visit(u"a", kVisitDate, VARIANT_TRUE, {42, 7}),
+                fake::Visit(u"b", kVisitDate, VARIANT_TRUE, {7}),
+                fake::Visit(u"c", kVisitDate, VARIANT_TRUE, {42, 7}),
+                fake::Visit(u"d", kVisitDate, VARIANT_TRUE, {1}),
+                fake::Visit(u"e", kVisitDate, VARIANT_TRUE, {1, 8}),
+                fake::Visit(u"f", kVisitDate, VARIANT_TRUE, {})});
+    const std::u16string start = u"|3/7/2026 4:05:09 PM|Unix User\\alice|ALLOWED|";
+    EXPECT_EQ(Records(), (std::vector<std::u16string>{
+                             u"\"a\"" + start + u"Malware;Chat", u"\"b\"" + start + u"Chat",
+                             u"\"c\"" + start + u"Malware;Chat",
+                             u"\"d\"" + start + u"Advertisements & Pop-Ups",
+                             u"\"e\"" + start + u"Advertisements & Pop-Ups;", u"\"f\"" + start}));
+    // "Malware;Chat" once, "Chat"; the others past the bound.
+    EXPECT_EQ(program->categoryLists.size(), 2u);
+}
+
 TEST_F(ResultWalkTest, TheUrlIsQuotedWithInnerQuotesDoubledUpToItsFirstNul) {
     struct Case {
         const char* name;

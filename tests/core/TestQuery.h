@@ -31,9 +31,11 @@ class TestQuery : public CDataStoreQuery {
     static std::vector<std::u16string> NoResolution() { return {u"-x"}; }
 
     using CDataStoreQuery::allUsers;
+    using CDataStoreQuery::categoryLists;
     using CDataStoreQuery::categoryNames;
     using CDataStoreQuery::days;
     using CDataStoreQuery::hostName;
+    using CDataStoreQuery::mostSharedCategoryLists;
     using CDataStoreQuery::outputPath;
     using CDataStoreQuery::records;
     using CDataStoreQuery::showUsage;

@@ -70,26 +70,29 @@ class Result:
         self.stderr = completed.stderr.decode("utf-8", errors="replace")
 
 
-def run(program, args, env=None, cwd=None, stdin=None, timeout=600, wrapper=()):
+def run(program, args, env=None, cwd=None, stdin=None, timeout=600, wrapper=(), preexec=None):
+    """`preexec` runs in the child before the program starts (limits, signals)."""
     command = list(wrapper) + ([EMULATOR] if WINDOWS else []) + [program] + list(args)
     full_env = dict(os.environ)
     if WINDOWS:
         full_env.setdefault("WINEDEBUG", "-all")
     full_env.update(env or {})
     completed = subprocess.run(command, env=full_env, cwd=cwd, input=stdin,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                               preexec_fn=preexec)
     return Result(completed)
 
 
 LEAK_MESSAGE = "objects of the library left alive"
 
 
-def ostrelin(args, datastore, cwd=None, env=None, wrapper=(), timeout=600):
+def ostrelin(args, datastore, cwd=None, env=None, wrapper=(), timeout=600, preexec=None):
     """Runs the program; the stand-in reports objects left alive at exit, and
     every run must leave none."""
     environment = {"KELO_DATASTORE": native_path(datastore), "KELO_LEAK_CHECK": "1"}
     environment.update(env or {})
-    result = run(OSTRELIN, args, env=environment, cwd=cwd, wrapper=wrapper, timeout=timeout)
+    result = run(OSTRELIN, args, env=environment, cwd=cwd, wrapper=wrapper, timeout=timeout,
+                 preexec=preexec)
     if LEAK_MESSAGE in result.stderr:
         raise AssertionError("the run left objects alive: " + result.stderr)
     return result

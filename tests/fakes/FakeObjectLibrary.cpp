@@ -89,10 +89,20 @@ class FakeDatastore final : public FakeCom<IDatastore> {
         }
         IVariantMap* map = nullptr;
         query.pdispVal->QueryInterface(IID_IVariantMap, reinterpret_cast<void**>(&map));
-        library.queries.push_back(Render(map));
+        std::vector<RenderedEntry> rendered;
+        try {
+            rendered = Render(map);
+        } catch (...) {
+            // Out of memory: the reference taken above must not leak.
+            if (map != nullptr) {
+                map->Release();
+            }
+            throw;
+        }
         if (map != nullptr) {
             map->Release();
         }
+        library.queries.push_back(std::move(rendered));
         Answer answer;
         if (library.answers.empty()) {
             answer = library.defaultAnswer;
@@ -164,7 +174,13 @@ class FakeManager final : public NSVumoUtil::IHLPKELOManager, public FakeObject 
             return kClassNotRegistered;
         }
         made->queryInterfaceCode = queryCode;
-        library.created.emplace_back(name, made->Id());
+        try {
+            library.created.emplace_back(name, made->Id());
+        } catch (...) {
+            // Out of memory: the new object must not leak.
+            unknown->Release();
+            throw;
+        }
         *object = unknown;
         return S_OK;
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/OleAuto.h"
+#include "platform/common/TemporaryFile.h"
 
 namespace fake {
 
@@ -67,12 +68,16 @@ struct PlatformState {
     std::set<std::u16string> uncreatableDirectories;
     std::vector<std::u16string> createdDirectories;
 
-    // In-memory files: PathExists, MakeDirectory and OutputFile work on these
+    // In-memory files: PathExists, MakeDirectory and the report file work on these
     // instead of the disk, with POSIX rules (a relative path starts at the
     // current directory, "." and ".." and repeated separators are resolved, a
     // trailing separator names a directory, a name has at most 255 units).
     // Keys are absolute, normalised paths; "/" always exists.
     bool inMemoryFiles = false;
+    // The report's temporary files not yet finished; a finish that fails with
+    // `finishFailure` (a failed sync, a refused move) when set.
+    int openTemporaryFiles = 0;
+    std::optional<platform::CommitResult> finishFailure;
     std::set<std::u16string> memoryDirectories;
     std::map<std::u16string, std::string> memoryFiles;
 };

@@ -4,12 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -113,11 +120,84 @@ TEST(PosixSystemInfo, RemovedCurrentDirectoryReadsAsFailure) {
     EXPECT_EQ(directory, u"kept");
 }
 
-TEST(PosixFiles, FailedFlushMakesCloseFail) {
-    platform::OutputFile file;
-    ASSERT_TRUE(file.Open(u"/dev/full"));
-    file.Write("abc", 3);
-    EXPECT_FALSE(file.Close());
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Names(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A file-size limit refuses writes as a full disk does (and, were SIGXFSZ
+// not ignored meanwhile, would kill the process).
+TEST(PosixFiles, AFailedWriteLeavesTheOldReportAndNoTemporaryFile) {
+    platform_test::TempDirectory temp;
+    const std::filesystem::path path = temp.Path() / "r.csv";
+    { std::ofstream(path, std::ios::binary) << "old"; }
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    platform::CommitResult result = platform::CommitResult::kPlaced;
+    {
+        platform::OutputFile file;
+        if (file.Open(path.u16string())) {
+            const std::string chunk(100 * 1024, 'n');
+            file.Write(chunk.data(), chunk.size());
+            file.Write(chunk.data(), chunk.size());
+            result = file.Commit();
+        }
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(result, platform::CommitResult::kNotWritten);
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(Names(temp.Path()), std::vector<std::string>{"r.csv"});
+}
+
+// In a child: the report is being written when the signal comes. The handler
+// removes the temporary file and the child ends by that signal; a signal the
+// process ignored stays ignored, and the report is then placed.
+TEST(PosixFiles, AnInterruptingSignalRemovesTheTemporaryFile) {
+    struct Case {
+        int signal;
+        bool ignoredBefore;
+    };
+    for (const Case c :
+         {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGHUP, true}}) {
+        SCOPED_TRACE(strsignal(c.signal));
+        platform_test::TempDirectory temp;
+        const std::filesystem::path path = temp.Path() / "r.csv";
+        { std::ofstream(path, std::ios::binary) << "old"; }
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            signal(c.signal, c.ignoredBefore ? SIG_IGN : SIG_DFL);
+            platform::OutputFile file;
+            if (!file.Open(path.u16string())) {
+                _exit(10);
+            }
+            file.Write("new", 3);
+            raise(c.signal);
+            _exit(file.Commit() == platform::CommitResult::kPlaced ? 0 : 11);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (c.ignoredBefore) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            EXPECT_EQ(ReadFile(path), "new");
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+            EXPECT_EQ(ReadFile(path), "old");
+        }
+        EXPECT_EQ(Names(temp.Path()), std::vector<std::string>{"r.csv"});
+    }
 }
 
 // Sets TZ for the time of a test and puts the old value back.

@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/Accounts.h"
+#include "platform/Files.h"
 #include "platform/OleAuto.h"
+#include "tests/platform/TempDirectory.h"
 
 namespace {
 
@@ -110,6 +115,59 @@ TEST(Win32Accounts, WellKnownAccountsResolveAndUnknownOnesDoNot) {
         EXPECT_EQ(domain, u"kept");
         EXPECT_EQ(name, u"kept");
     }
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::wstring> Names(const std::filesystem::path& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    return names;
+}
+
+// While it is written, the report is a hidden file beside the old one; the
+// move makes it the report, shown like any other file.
+TEST(Win32Files, TheTemporaryFileIsHiddenAndTheMovedReportIsNot) {
+    platform_test::TempDirectory temp;
+    const std::filesystem::path path = temp.Path() / "r.csv";
+    { std::ofstream(path, std::ios::binary) << "old"; }
+    platform::OutputFile file;
+    ASSERT_TRUE(file.Open(path.u16string()));
+    file.Write("new", 3);
+    std::vector<std::wstring> names = Names(temp.Path());
+    ASSERT_EQ(names.size(), 2u);
+    const std::wstring temporary = names[0] == L"r.csv" ? names[1] : names[0];
+    EXPECT_TRUE(temporary.starts_with(L"r.csv.") && temporary.ends_with(L".tmp"));
+    const DWORD attributes = GetFileAttributesW((temp.Path() / temporary).c_str());
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+
+    EXPECT_EQ(file.Commit(), platform::CommitResult::kPlaced);
+    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_EQ(Names(temp.Path()), std::vector<std::wstring>{L"r.csv"});
+}
+
+// Another program holds the old report open without sharing its deletion:
+// the move is refused, the old report stays and the temporary file goes.
+TEST(Win32Files, AMoveRefusedLeavesTheOldReport) {
+    platform_test::TempDirectory temp;
+    const std::filesystem::path path = temp.Path() / "r.csv";
+    { std::ofstream(path, std::ios::binary) << "old"; }
+    Handle holder(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(holder.Get(), INVALID_HANDLE_VALUE);
+    platform::OutputFile file;
+    ASSERT_TRUE(file.Open(path.u16string()));
+    file.Write("new", 3);
+    EXPECT_EQ(file.Commit(), platform::CommitResult::kCannotPlace);
+    holder.Reset();
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(Names(temp.Path()), std::vector<std::wstring>{L"r.csv"});
 }
 
 }  // namespace
