@@ -2,8 +2,8 @@
 
 #include "app/CDataStoreQuery.h"
 #include "datastore/ObjectAccess.h"
-#include "datastore/ScopedVariant.h"
 #include "platform/Clock.h"
+#include "platform/UniqueVariant.h"
 
 namespace {
 
@@ -80,11 +80,11 @@ void CDataStoreQuery::BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager,
     NSVumoUtil::ConvertFromSystemTime(startTime, *start.Get());
     range->SetStart(start.Get());
 
-    const ScopedVariant key = ScopedVariant::Text(u"All");
+    const platform::UniqueVariant key = platform::UniqueVariant::Text(u"All");
     if (key.Type() != VT_BSTR) {
         filter.Reset();
         return;
     }
-    const ScopedVariant value = ScopedVariant::Dispatch(range.Get());
+    const platform::UniqueVariant value = platform::UniqueVariant::Dispatch(range.Get());
     filter->Set(key.Get(), value.Get());
 }

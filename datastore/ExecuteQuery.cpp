@@ -1,7 +1,7 @@
 #include "app/CDataStoreQuery.h"
 #include "datastore/ObjectAccess.h"
-#include "datastore/ScopedVariant.h"
 #include "platform/Console.h"
+#include "platform/UniqueVariant.h"
 
 HRESULT CDataStoreQuery::ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager,
                                       const VariantMapHolder& query) {
@@ -16,8 +16,8 @@ HRESULT CDataStoreQuery::ExecuteQuery(NSVumoUtil::IHLPKELOManager& manager,
         return S_OK;
     }
 
-    const ScopedVariant queryArgument = ScopedVariant::Dispatch(query.Get());
-    ScopedVariant result;
+    const platform::UniqueVariant queryArgument = platform::UniqueVariant::Dispatch(query.Get());
+    platform::UniqueVariant result;
     const HRESULT executed = datastore->Execute(queryArgument.Get(), result.Out());
     if (FAILED(executed)) {
         return executed;

@@ -33,8 +33,8 @@ HRESULT ForEachEntry(IVariantMap& map, Visit visit) {
     if (FAILED(hr)) {
         return hr;
     }
-    OwnedVariant key;
-    OwnedVariant value;
+    platform::UniqueVariant key;
+    platform::UniqueVariant value;
     for (LONG index = 0; index < count; ++index) {
         if (FAILED(hr = map.KeyAt(index, key.Put())) ||
             FAILED(hr = map.ValueAt(index, value.Put()))) {

@@ -183,8 +183,8 @@ class CVisitMap final : public ComObject<IVariantMap> {
     HRESULT Materialize() try {
         auto entries = std::make_unique<MapEntries>();
         for (LONG field = 0; field < kVisitKeyCount; ++field) {
-            OwnedVariant key;
-            OwnedVariant value;
+            platform::UniqueVariant key;
+            platform::UniqueVariant value;
             HRESULT hr = MakeText(kVisitKeys[field], key.Get());
             if (SUCCEEDED(hr)) {
                 hr = MakeVisitValue(snapshot_, row_, field, value.Get());
@@ -248,7 +248,7 @@ class CVisitList final : public ComObject<IVariantList> {
 };
 
 // Appends `key` -> `value` to `map`, taking over `value`'s reference.
-void AppendEntry(CVariantMap& map, OwnedVariant& key, OwnedVariant& value) {
+void AppendEntry(CVariantMap& map, platform::UniqueVariant& key, platform::UniqueVariant& value) {
     map.Append(key.Get(), value.Get());
     key.Detach();
     value.Detach();
@@ -258,27 +258,27 @@ void AppendEntry(CVariantMap& map, OwnedVariant& key, OwnedVariant& value) {
 
 HRESULT MakeResultTree(const SharedSnapshot& snapshot, VARIANT& result) {
     VariantInit(&result);
-    OwnedVariant tree;
+    platform::UniqueVariant tree;
     auto* map = new (std::nothrow) CVariantMap();
     if (map == nullptr) {
         return E_OUTOFMEMORY;
     }
     MakeDispatch(map, tree.Get());
     for (const SnapshotUser& user : snapshot->users) {
-        OwnedVariant perUser;
+        platform::UniqueVariant perUser;
         auto* userMap = new (std::nothrow) CVariantMap();
         if (userMap == nullptr) {
             return E_OUTOFMEMORY;
         }
         MakeDispatch(userMap, perUser.Get());
-        OwnedVariant all;
-        OwnedVariant visits;
+        platform::UniqueVariant all;
+        platform::UniqueVariant visits;
         auto* list = new (std::nothrow) CVisitList(snapshot, user);
         if (list == nullptr) {
             return E_OUTOFMEMORY;
         }
         MakeDispatch(list, visits.Get());
-        OwnedVariant sid;
+        platform::UniqueVariant sid;
         HRESULT hr = MakeText(u"All", all.Get());
         if (SUCCEEDED(hr)) {
             hr = MakeText(user.sid, sid.Get());

@@ -4,34 +4,9 @@
 #include <string_view>
 
 #include "platform/OleAuto.h"
+#include "platform/UniqueVariant.h"
 
 namespace kelo {
-
-// A VARIANT that is cleared when it goes.
-class OwnedVariant {
-  public:
-    OwnedVariant() { VariantInit(&value_); }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
-    ~OwnedVariant() { VariantClear(&value_); }
-
-    VARIANT& Get() { return value_; }
-    const VARIANT& Get() const { return value_; }
-    // Cleared, for an out parameter.
-    VARIANT* Put() {
-        VariantClear(&value_);
-        return &value_;
-    }
-    // Hands the value over; this one is empty afterwards.
-    VARIANT Detach() {
-        VARIANT value = value_;
-        VariantInit(&value_);
-        return value;
-    }
-
-  private:
-    VARIANT value_;
-};
 
 // Out VARIANTs may still hold an earlier value: it is freed before the new one
 // is stored, as VariantCopy does. The new value is made first and stored last,
