@@ -81,12 +81,8 @@ HRESULT MakeVisitValue(const SharedSnapshot& snapshot, const VisitRow& row, LONG
             value.boolVal = row.allowed ? VARIANT_TRUE : VARIANT_FALSE;
             return S_OK;
         default: {
-            auto* list = new (std::nothrow) CCategoryList(snapshot, row);
-            if (list == nullptr) {
-                return E_OUTOFMEMORY;
-            }
-            MakeDispatch(list, value);
-            return S_OK;
+            return NewDispatch<CCategoryList>(value, snapshot, row) != nullptr ? S_OK
+                                                                               : E_OUTOFMEMORY;
         }
     }
 }
@@ -229,12 +225,10 @@ class CVisitList final : public ComObject<IVariantList> {
             return FailOut(DISP_E_BADINDEX, *item);
         }
         const VisitRow& row = snapshot_->rows[firstRow_ + static_cast<std::size_t>(index)];
-        auto* visit = new (std::nothrow) CVisitMap(snapshot_, row);
-        if (visit == nullptr) {
+        VARIANT value;
+        if (NewDispatch<CVisitMap>(value, snapshot_, row) == nullptr) {
             return FailOut(E_OUTOFMEMORY, *item);
         }
-        VARIANT value;
-        MakeDispatch(visit, value);
         StoreOut(value, *item);
         return S_OK;
     }
@@ -259,25 +253,19 @@ void AppendEntry(CVariantMap& map, platform::UniqueVariant& key, platform::Uniqu
 HRESULT MakeResultTree(const SharedSnapshot& snapshot, VARIANT& result) {
     VariantInit(&result);
     platform::UniqueVariant tree;
-    auto* map = new (std::nothrow) CVariantMap();
+    auto* map = NewDispatch<CVariantMap>(tree.Get());
     if (map == nullptr) {
         return E_OUTOFMEMORY;
     }
-    MakeDispatch(map, tree.Get());
     for (const SnapshotUser& user : snapshot->users) {
         platform::UniqueVariant perUser;
-        auto* userMap = new (std::nothrow) CVariantMap();
-        if (userMap == nullptr) {
-            return E_OUTOFMEMORY;
-        }
-        MakeDispatch(userMap, perUser.Get());
+        auto* userMap = NewDispatch<CVariantMap>(perUser.Get());
         platform::UniqueVariant all;
         platform::UniqueVariant visits;
-        auto* list = new (std::nothrow) CVisitList(snapshot, user);
-        if (list == nullptr) {
+        if (userMap == nullptr ||
+            NewDispatch<CVisitList>(visits.Get(), snapshot, user) == nullptr) {
             return E_OUTOFMEMORY;
         }
-        MakeDispatch(list, visits.Get());
         platform::UniqueVariant sid;
         HRESULT hr = MakeText(u"All", all.Get());
         if (SUCCEEDED(hr)) {

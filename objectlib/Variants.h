@@ -1,7 +1,9 @@
 #pragma once
 
+#include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/OleAuto.h"
 #include "platform/UniqueVariant.h"
@@ -23,5 +25,18 @@ std::optional<std::u16string_view> TextOf(const VARIANT& value);
 HRESULT MakeText(std::u16string_view text, VARIANT& value);
 // A VT_DISPATCH taking over the caller's reference to `object`.
 void MakeDispatch(IDispatch* object, VARIANT& value);
+
+// A new object of the library's own, held by `value` as a VT_DISPATCH with its
+// creator's reference; null (and `value` VT_EMPTY) when memory runs out.
+template <typename Object, typename... Arguments>
+Object* NewDispatch(VARIANT& value, Arguments&&... arguments) {
+    auto* made = new (std::nothrow) Object(std::forward<Arguments>(arguments)...);
+    if (made == nullptr) {
+        VariantInit(&value);
+        return nullptr;
+    }
+    MakeDispatch(made, value);
+    return made;
+}
 
 }  // namespace kelo
