@@ -115,11 +115,10 @@ HRESULT DatastoreReader::Open(const std::string& pathUtf8,
     int status = SQLITE_OK;
     HRESULT hr = OpenChecked(pathUtf8, false, opened, status);
     // On read-only media SQLite cannot make the -shm file it needs for a WAL
-    // datastore. Without commits in a -wal, the main file holds every one and
-    // can be read as immutable; with them, that would lose data.
-    const int primary = status & 0xFF;
-    if (FAILED(hr) && opened && (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) &&
-        !HasWalContent(opened->database_.get())) {
+    // datastore. Without anything in a journal, the main file holds every
+    // commit and can be read as immutable; with it, that would lose data.
+    if (FAILED(hr) && opened && IsSharedMemoryRefusal(status) &&
+        !HasJournalContent(opened->database_.get())) {
         const std::string uri = ImmutableUri(sqlite3_db_filename(opened->database_.get(), "main"));
         opened.reset();
         hr = OpenChecked(uri, true, opened, status);
@@ -188,13 +187,14 @@ HRESULT DatastoreReader::CheckSchema() {
 
 HRESULT DatastoreReader::Read(const Query& query, Snapshot& snapshot) {
     const std::lock_guard lock(mutex_);
-    // An immutable read sees no writer: one that has started since, or
-    // starts while it reads, makes the answer untrustworthy.
-    if (immutable_ && HasWalContent(database_.get())) {
+    // An immutable read sees no writer: one that has started since (its
+    // journal appears), or starts while it reads, makes the answer
+    // untrustworthy.
+    if (immutable_ && HasJournalContent(database_.get())) {
         return kDatastoreBusy;
     }
     const HRESULT hr = ReadSnapshot(query, snapshot);
-    if (SUCCEEDED(hr) && immutable_ && HasWalContent(database_.get())) {
+    if (SUCCEEDED(hr) && immutable_ && HasJournalContent(database_.get())) {
         return kDatastoreBusy;
     }
     return hr;

@@ -14,7 +14,7 @@ namespace kelo {
 // A read-only connection to the datastore file. It never writes: the file is
 // opened read-only and the connection is query-only (SQLite may still make
 // the -wal and -shm files beside it). On read-only media it reads the file as
-// immutable when no -wal holds commits. Shared by the datastore objects of
+// immutable when no journal holds anything. Shared by the datastore objects of
 // one manager.
 class DatastoreReader {
   public:

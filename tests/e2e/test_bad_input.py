@@ -277,6 +277,27 @@ class ReadOnlyMediaTest(TempDirTestCase):
         for suffix in ("-wal", "-shm") if copy_shm else ("-wal",):
             shutil.copy(live + suffix, self.datastore + suffix)
 
+    def copy_in_a_rollback_transaction(self):
+        """Copies the datastore, switched to a rollback journal, while a
+        writer's transaction has rewritten its pages but not committed: the
+        copy has a hot journal that read-only media cannot roll back."""
+        source = os.path.join(os.path.dirname(self.media), "live")
+        os.mkdir(source)
+        live = os.path.join(source, "datastore.db")
+        shutil.copy(self.datastore, live)
+        writer = sqlite3.connect(live, isolation_level=None)
+        self.addCleanup(writer.close)
+        writer.execute("PRAGMA journal_mode = DELETE")
+        # A cache of one page spills the changed pages into the file itself.
+        writer.execute("PRAGMA cache_size = 1")
+        writer.execute("BEGIN")
+        writer.execute("UPDATE visits SET url = 'https://torn.example/' || id || "
+                       "substr(hex(zeroblob(2000)), 1, 4000)")
+        os.remove(self.datastore)
+        for suffix in ("", "-journal"):
+            shutil.copy(live + suffix, self.datastore + suffix)
+        writer.execute("ROLLBACK")
+
     def export(self):
         out = os.path.join(os.path.dirname(self.media), "out")
         os.mkdir(out)
@@ -307,7 +328,10 @@ class ReadOnlyMediaTest(TempDirTestCase):
                 # The -wal's commits cannot be read without a -shm: no report
                 # that leaves them out is called complete.
                 ("copied with commits in its -wal, without its -shm",
-                 lambda: self.add_to_wal_and_copy(False), 1, 0, 0))):
+                 lambda: self.add_to_wal_and_copy(False), 1, 0, 0),
+                # Never the half-written pages of a transaction.
+                ("copied with a hot rollback journal",
+                 self.copy_in_a_rollback_transaction, 1, 0, 0))):
             with self.subTest(what):
                 self.make_media("case%d" % case)
                 prepare()
@@ -318,6 +342,7 @@ class ReadOnlyMediaTest(TempDirTestCase):
                 self.assertEqual(len([u for u in urls if u.startswith("https://main.")]),
                                  main_rows)
                 self.assertEqual(len([u for u in urls if u.startswith("https://wal.")]), wal_rows)
+                self.assertFalse([u for u in urls if u.startswith("https://torn.")])
                 if code == 1:
                     self.assertEqual(result.stdout, NOT_A_DATASTORE + ERRORS)
 

@@ -149,8 +149,25 @@ TEST(ReadOnlyMediaTest, ImmutableUrisEscapeEverythingButPlainCharacters) {
     }
 }
 
+TEST(ReadOnlyMediaTest, OnlyARefusedSharedMemoryFileCallsForAnImmutableRead) {
+    const std::pair<int, bool> cases[] = {
+        {SQLITE_READONLY_DIRECTORY, true},
+        {SQLITE_READONLY_CANTINIT, true},
+        {SQLITE_CANTOPEN, true},
+        {SQLITE_CANTOPEN_ISDIR, true},
+        {SQLITE_READONLY_ROLLBACK, false},
+        {SQLITE_READONLY_RECOVERY, false},
+        {SQLITE_READONLY, false},
+        {SQLITE_BUSY, false},
+        {SQLITE_NOTADB, false},
+    };
+    for (const auto& [status, refusal] : cases) {
+        EXPECT_EQ(kelo::IsSharedMemoryRefusal(status), refusal) << status;
+    }
+}
+
 // A datastore in a folder whose name needs escaping is read through its URI,
-// and a -wal counts only while it holds something.
+// and a journal counts only while it holds something.
 TEST(ReadOnlyMediaTest, TheUriOpensTheFileAndAWalCountsWhenItHoldsCommits) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / u8"kelo media %#&= \u00e9";
@@ -170,7 +187,7 @@ TEST(ReadOnlyMediaTest, TheUriOpensTheFileAndAWalCountsWhenItHoldsCommits) {
                            "CREATE TABLE t (x); INSERT INTO t VALUES (7);",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    EXPECT_TRUE(kelo::HasWalContent(writer.get()));
+    EXPECT_TRUE(kelo::HasJournalContent(writer.get()));
     writer.reset();  // the last connection checkpoints and removes the -wal
     std::ofstream(std::filesystem::path(file).concat("-wal")).close();
 
@@ -179,7 +196,9 @@ TEST(ReadOnlyMediaTest, TheUriOpensTheFileAndAWalCountsWhenItHoldsCommits) {
                               SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr),
               SQLITE_OK);
     kelo::Database reader(raw);
-    EXPECT_FALSE(kelo::HasWalContent(reader.get()));  // empty
+    EXPECT_FALSE(kelo::HasJournalContent(reader.get()));  // empty
+    std::ofstream(std::filesystem::path(file).concat("-journal")) << "x";
+    EXPECT_TRUE(kelo::HasJournalContent(reader.get()));  // a rollback journal counts too
     int status = SQLITE_OK;
     const kelo::Statement read = kelo::Prepare(reader.get(), "SELECT x FROM t", status);
     ASSERT_EQ(status, SQLITE_OK) << sqlite3_errmsg(reader.get());
