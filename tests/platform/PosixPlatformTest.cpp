@@ -196,7 +196,8 @@ TEST(PosixFiles, AnInterruptingSignalRemovesTheTemporaryFile) {
         bool ignoredBefore;
     };
     for (const Case c :
-         {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGHUP, true}}) {
+         {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGQUIT, false},
+          Case{SIGPIPE, false}, Case{SIGXCPU, false}, Case{SIGALRM, false}, Case{SIGHUP, true}}) {
         SCOPED_TRACE(strsignal(c.signal));
         platform_test::TempDirectory temp;
         const std::filesystem::path path = temp.Path() / "r.csv";
@@ -204,6 +205,8 @@ TEST(PosixFiles, AnInterruptingSignalRemovesTheTemporaryFile) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            const rlimit noCore{0, 0};  // SIGQUIT and SIGXCPU would dump one
+            setrlimit(RLIMIT_CORE, &noCore);
             signal(c.signal, c.ignoredBefore ? SIG_IGN : SIG_DFL);
             platform::OutputFile file;
             if (!file.Open(path.u16string())) {
