@@ -10,7 +10,11 @@ namespace platform::posix {
 
 namespace {
 
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process and that another
+// process, a terminal or a limit may send, as `sort` cleans up its temporary
+// files for (SIGXFSZ is ignored instead, see the header).
+constexpr int kInterrupts[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGPIPE,
+                               SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF};
 constexpr std::size_t kCount = sizeof kInterrupts / sizeof kInterrupts[0];
 
 // Static storage: the handler may read nothing that the heap holds.

@@ -4,8 +4,8 @@
 
 namespace platform::posix {
 
-// Holds back SIGINT, SIGTERM and SIGHUP while a file is made or moved and
-// its removal armed or disarmed, so that no signal falls between the two.
+// Holds back the interrupting signals (below) while a file is made or moved
+// and its removal armed or disarmed, so that no signal falls between the two.
 class InterruptsHeld {
   public:
     InterruptsHeld();
@@ -17,9 +17,10 @@ class InterruptsHeld {
     sigset_t saved_;
 };
 
-// While armed, SIGINT, SIGTERM and SIGHUP remove the file at `path` and then
-// end the process as the signal would have (signals the process ignores stay
-// ignored). SIGXFSZ is ignored meanwhile, so a file-size limit fails a write
+// While armed, SIGINT, SIGTERM, SIGHUP and the other signals that end a
+// process by default (SIGQUIT, SIGPIPE, SIGALRM, SIGXCPU...) remove the file
+// at `path` and then end the process as the signal would have (signals the
+// process ignores stay ignored). SIGXFSZ is ignored meanwhile, so a file-size limit fails a write
 // instead of killing the process. One path at a time; false when it is too
 // long to keep.
 bool ArmRemovalOnSignal(const char* path);

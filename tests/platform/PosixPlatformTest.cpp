@@ -134,6 +134,32 @@ std::vector<std::string> Names(const std::filesystem::path& folder) {
     return names;
 }
 
+// A report of the longest name the system takes still gets its temporary
+// file: the name in it is cut, at a character's start.
+TEST(PosixFiles, TheLongestReportNameStillHasATemporaryFile) {
+    for (const std::string& name :
+         {std::string(255, 'n'),
+          std::string(240, 'n') + "\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9a",
+          std::string("r.csv")}) {
+        SCOPED_TRACE(name.size());
+        platform_test::TempDirectory temp;
+        const std::filesystem::path path = temp.Path() / name;
+        platform::OutputFile file;
+        ASSERT_TRUE(file.Open(platform::Utf8ToUtf16(path.string())));
+        file.Write("new", 3);
+        const std::vector<std::string> during = Names(temp.Path());
+        ASSERT_EQ(during.size(), 1u);
+        const std::string& temporary = during[0];
+        EXPECT_LE(temporary.size(), 255u);
+        EXPECT_TRUE(temporary.starts_with("." + name.substr(0, temporary.size() - 12)));
+        // Valid UTF-8: no character was cut in two.
+        EXPECT_EQ(platform::Utf16ToUtf8(platform::Utf8ToUtf16(temporary)), temporary);
+        EXPECT_EQ(file.Commit(), platform::CommitResult::kPlaced);
+        EXPECT_EQ(ReadFile(path), "new");
+        EXPECT_EQ(Names(temp.Path()), std::vector<std::string>{name});
+    }
+}
+
 // A file-size limit refuses writes as a full disk does (and, were SIGXFSZ
 // not ignored meanwhile, would kill the process).
 TEST(PosixFiles, AFailedWriteLeavesTheOldReportAndNoTemporaryFile) {
@@ -170,7 +196,8 @@ TEST(PosixFiles, AnInterruptingSignalRemovesTheTemporaryFile) {
         bool ignoredBefore;
     };
     for (const Case c :
-         {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGHUP, true}}) {
+         {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGQUIT, false},
+          Case{SIGPIPE, false}, Case{SIGXCPU, false}, Case{SIGALRM, false}, Case{SIGHUP, true}}) {
         SCOPED_TRACE(strsignal(c.signal));
         platform_test::TempDirectory temp;
         const std::filesystem::path path = temp.Path() / "r.csv";
@@ -178,6 +205,8 @@ TEST(PosixFiles, AnInterruptingSignalRemovesTheTemporaryFile) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            const rlimit noCore{0, 0};  // SIGQUIT and SIGXCPU would dump one
+            setrlimit(RLIMIT_CORE, &noCore);
             signal(c.signal, c.ignoredBefore ? SIG_IGN : SIG_DFL);
             platform::OutputFile file;
             if (!file.Open(path.u16string())) {
