@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 #include "datastore/ObjectAccess.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/HostileMap.h"

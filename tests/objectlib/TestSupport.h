@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 #include "datastore/OwningHolder.h"
 
 namespace objectlib_test {
