@@ -11,6 +11,10 @@
 // caller can ask for one identifier and hold another type.
 template <typename Interface>
 struct Iid;
+template <const IID& id>
+struct IidIs {
+    static constexpr const IID& value = id;
+};
 
 struct IKELODateTime : IDispatch {
   protected:
@@ -20,9 +24,7 @@ struct IKELODateTime : IDispatch {
 inline constexpr IID IID_IKELODateTime = {
     0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x01}};
 template <>
-struct Iid<IKELODateTime> {
-    static constexpr const IID& value = IID_IKELODateTime;
-};
+struct Iid<IKELODateTime> : IidIs<IID_IKELODateTime> {};
 
 struct IDateTimeFilter : IDispatch {
     virtual HRESULT SetStart(IKELODateTime* start) = 0;
@@ -34,9 +36,7 @@ struct IDateTimeFilter : IDispatch {
 inline constexpr IID IID_IDateTimeFilter = {
     0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x02}};
 template <>
-struct Iid<IDateTimeFilter> {
-    static constexpr const IID& value = IID_IDateTimeFilter;
-};
+struct Iid<IDateTimeFilter> : IidIs<IID_IDateTimeFilter> {};
 
 struct IVariantMap : IDispatch {
     virtual HRESULT Count(LONG* count) = 0;
@@ -51,9 +51,7 @@ struct IVariantMap : IDispatch {
 inline constexpr IID IID_IVariantMap = {
     0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x03}};
 template <>
-struct Iid<IVariantMap> {
-    static constexpr const IID& value = IID_IVariantMap;
-};
+struct Iid<IVariantMap> : IidIs<IID_IVariantMap> {};
 
 struct IVariantList : IDispatch {
     virtual HRESULT Count(LONG* count) = 0;
@@ -65,9 +63,7 @@ struct IVariantList : IDispatch {
 inline constexpr IID IID_IVariantList = {
     0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x04}};
 template <>
-struct Iid<IVariantList> {
-    static constexpr const IID& value = IID_IVariantList;
-};
+struct Iid<IVariantList> : IidIs<IID_IVariantList> {};
 
 struct IDatastore : IDispatch {
     virtual HRESULT Execute(VARIANT query, VARIANT* result) = 0;
@@ -78,9 +74,7 @@ struct IDatastore : IDispatch {
 inline constexpr IID IID_IDatastore = {
     0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x05}};
 template <>
-struct Iid<IDatastore> {
-    static constexpr const IID& value = IID_IDatastore;
-};
+struct Iid<IDatastore> : IidIs<IID_IDatastore> {};
 
 // The class names the manager's CreateObject knows.
 inline constexpr char16_t kClassDatastore[] = u"Kelo.Datastore";

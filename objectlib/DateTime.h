@@ -61,10 +61,6 @@ OwningHolder<CDateTimeFilter> DateTimeFilterBehind(IUnknown* object);
 }  // namespace kelo
 
 template <>
-struct Iid<kelo::CDateTime> {
-    static constexpr const IID& value = kelo::kDateTimeImplementationId;
-};
+struct Iid<kelo::CDateTime> : IidIs<kelo::kDateTimeImplementationId> {};
 template <>
-struct Iid<kelo::CDateTimeFilter> {
-    static constexpr const IID& value = kelo::kDateTimeFilterImplementationId;
-};
+struct Iid<kelo::CDateTimeFilter> : IidIs<kelo::kDateTimeFilterImplementationId> {};
