@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 #include "platform/Memory.h"
 #include "report/CUrlRecord.h"
 

@@ -2,8 +2,8 @@
 
 #include "app/CDataStoreQuery.h"
 #include "datastore/ObjectAccess.h"
-#include "datastore/ScopedVariant.h"
 #include "platform/Clock.h"
+#include "platform/UniqueVariant.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ bool StartOfLookBack(const SYSTEMTIME& now, std::int32_t days, SYSTEMTIME& start
 // could not be made, and the run reports it.
 void CDataStoreQuery::BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager,
                                            VariantMapHolder& filter) {
-    if (FAILED(CreateAs(manager, kClassVariantMap, IID_IVariantMap, filter))) {
+    if (FAILED(CreateAs(manager, kClassVariantMap, filter))) {
         return;
     }
     // Now is the UTC clock itself, whatever the local clock shows.
@@ -67,9 +67,9 @@ void CDataStoreQuery::BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager,
     OwningHolder<IKELODateTime> start;
     OwningHolder<IDateTimeFilter> range;
     SYSTEMTIME startTime{};
-    if (FAILED(CreateAs(manager, kClassDateTime, IID_IKELODateTime, end)) ||
-        FAILED(CreateAs(manager, kClassDateTime, IID_IKELODateTime, start)) ||
-        FAILED(CreateAs(manager, kClassDateTimeFilter, IID_IDateTimeFilter, range)) ||
+    if (FAILED(CreateAs(manager, kClassDateTime, end)) ||
+        FAILED(CreateAs(manager, kClassDateTime, start)) ||
+        FAILED(CreateAs(manager, kClassDateTimeFilter, range)) ||
         !StartOfLookBack(now, days, startTime)) {
         filter.Reset();
         return;
@@ -80,11 +80,11 @@ void CDataStoreQuery::BuildDateTimeFilters(NSVumoUtil::IHLPKELOManager& manager,
     NSVumoUtil::ConvertFromSystemTime(startTime, *start.Get());
     range->SetStart(start.Get());
 
-    const ScopedVariant key = ScopedVariant::Text(u"All");
+    const platform::UniqueVariant key = platform::UniqueVariant::Text(u"All");
     if (key.Type() != VT_BSTR) {
         filter.Reset();
         return;
     }
-    const ScopedVariant value = ScopedVariant::Dispatch(range.Get());
+    const platform::UniqueVariant value = platform::UniqueVariant::Dispatch(range.Get());
     filter->Set(key.Get(), value.Get());
 }

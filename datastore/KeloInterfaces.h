@@ -6,9 +6,22 @@
 
 #include "platform/OleAuto.h"
 
+// The identifier of each interface, beside it: Iid<T>::value. The helpers
+// that ask an object for an interface take it from the holder's type, so no
+// caller can ask for one identifier and hold another type.
+template <typename Interface>
+struct Iid;
+
 struct IKELODateTime : IDispatch {
   protected:
     ~IKELODateTime() = default;
+};
+// {7E3A1C52-0B6D-4F2E-9A41-3C5D8E21F001} and following.
+inline constexpr IID IID_IKELODateTime = {
+    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x01}};
+template <>
+struct Iid<IKELODateTime> {
+    static constexpr const IID& value = IID_IKELODateTime;
 };
 
 struct IDateTimeFilter : IDispatch {
@@ -17,6 +30,12 @@ struct IDateTimeFilter : IDispatch {
 
   protected:
     ~IDateTimeFilter() = default;
+};
+inline constexpr IID IID_IDateTimeFilter = {
+    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x02}};
+template <>
+struct Iid<IDateTimeFilter> {
+    static constexpr const IID& value = IID_IDateTimeFilter;
 };
 
 struct IVariantMap : IDispatch {
@@ -29,6 +48,12 @@ struct IVariantMap : IDispatch {
   protected:
     ~IVariantMap() = default;
 };
+inline constexpr IID IID_IVariantMap = {
+    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x03}};
+template <>
+struct Iid<IVariantMap> {
+    static constexpr const IID& value = IID_IVariantMap;
+};
 
 struct IVariantList : IDispatch {
     virtual HRESULT Count(LONG* count) = 0;
@@ -37,6 +62,12 @@ struct IVariantList : IDispatch {
   protected:
     ~IVariantList() = default;
 };
+inline constexpr IID IID_IVariantList = {
+    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x04}};
+template <>
+struct Iid<IVariantList> {
+    static constexpr const IID& value = IID_IVariantList;
+};
 
 struct IDatastore : IDispatch {
     virtual HRESULT Execute(VARIANT query, VARIANT* result) = 0;
@@ -44,18 +75,12 @@ struct IDatastore : IDispatch {
   protected:
     ~IDatastore() = default;
 };
-
-// {7E3A1C52-0B6D-4F2E-9A41-3C5D8E21F001} and following.
-inline constexpr IID IID_IKELODateTime = {
-    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x01}};
-inline constexpr IID IID_IDateTimeFilter = {
-    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x02}};
-inline constexpr IID IID_IVariantMap = {
-    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x03}};
-inline constexpr IID IID_IVariantList = {
-    0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x04}};
 inline constexpr IID IID_IDatastore = {
     0x7E3A1C52, 0x0B6D, 0x4F2E, {0x9A, 0x41, 0x3C, 0x5D, 0x8E, 0x21, 0xF0, 0x05}};
+template <>
+struct Iid<IDatastore> {
+    static constexpr const IID& value = IID_IDatastore;
+};
 
 // The class names the manager's CreateObject knows.
 inline constexpr char16_t kClassDatastore[] = u"Kelo.Datastore";

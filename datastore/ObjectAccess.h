@@ -6,16 +6,16 @@
 #include "datastore/OwningHolder.h"
 #include "datastore/VumoUtil.h"
 
-// `source` asked for `iid`: S_OK with the interface in `object`, else the
-// failing code (`object` is then empty).
+// `source` asked for the holder's interface (Iid<T>): S_OK with it in
+// `object`, else the failing code (`object` is then empty).
 template <typename T>
-HRESULT QueryAs(IUnknown* source, REFIID iid, OwningHolder<T>& object) {
+HRESULT QueryAs(IUnknown* source, OwningHolder<T>& object) {
     object.Reset();
     if (source == nullptr) {
         return E_POINTER;
     }
     void* found = nullptr;
-    const HRESULT hr = source->QueryInterface(iid, &found);
+    const HRESULT hr = source->QueryInterface(Iid<T>::value, &found);
     if (FAILED(hr)) {
         return hr;
     }
@@ -29,17 +29,18 @@ HRESULT QueryAs(IUnknown* source, REFIID iid, OwningHolder<T>& object) {
 // A VARIANT taken as an object: only VT_DISPATCH with a pointer qualifies,
 // else OLE_E_CANTCONVERT.
 template <typename T>
-HRESULT DispatchAs(const VARIANT& value, REFIID iid, OwningHolder<T>& object) {
+HRESULT DispatchAs(const VARIANT& value, OwningHolder<T>& object) {
     object.Reset();
     if (value.vt != VT_DISPATCH || value.pdispVal == nullptr) {
         return OLE_E_CANTCONVERT;
     }
-    return QueryAs(value.pdispVal, iid, object);
+    return QueryAs(value.pdispVal, object);
 }
 
-// An object of `className` made by the manager and asked for `iid`.
+// An object of `className` made by the manager and asked for the holder's
+// interface.
 template <typename T>
-HRESULT CreateAs(NSVumoUtil::IHLPKELOManager& manager, const char16_t* className, REFIID iid,
+HRESULT CreateAs(NSVumoUtil::IHLPKELOManager& manager, const char16_t* className,
                  OwningHolder<T>& object) {
     object.Reset();
     OwningHolder<IUnknown> created;
@@ -47,5 +48,5 @@ HRESULT CreateAs(NSVumoUtil::IHLPKELOManager& manager, const char16_t* className
     if (FAILED(hr)) {
         return hr;
     }
-    return QueryAs(created.Get(), iid, object);
+    return QueryAs(created.Get(), object);
 }

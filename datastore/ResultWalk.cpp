@@ -8,8 +8,8 @@
 
 #include "app/CDataStoreQuery.h"
 #include "datastore/ObjectAccess.h"
-#include "datastore/ScopedVariant.h"
 #include "platform/Console.h"
+#include "platform/UniqueVariant.h"
 
 namespace {
 
@@ -34,16 +34,16 @@ constexpr VisitValueRule kVisitValueRules[kVisitValueCount] = {
     {u"CATEGORIES", VT_EMPTY, u"\nError getting CATEGORIES LIST data from product", u""},
 };
 
-using VisitValues = std::array<ScopedVariant, kVisitValueCount>;
+using VisitValues = std::array<platform::UniqueVariant, kVisitValueCount>;
 
 // The key BSTRs of one walk, made once and shared by every visit.
 struct WalkKeys {
-    ScopedVariant all = ScopedVariant::Text(u"All");
-    std::array<ScopedVariant, kVisitValueCount> visit = {
-        ScopedVariant::Text(kVisitValueRules[kUrl].key),
-        ScopedVariant::Text(kVisitValueRules[kDate].key),
-        ScopedVariant::Text(kVisitValueRules[kAllowed].key),
-        ScopedVariant::Text(kVisitValueRules[kCategories].key)};
+    platform::UniqueVariant all = platform::UniqueVariant::Text(u"All");
+    std::array<platform::UniqueVariant, kVisitValueCount> visit = {
+        platform::UniqueVariant::Text(kVisitValueRules[kUrl].key),
+        platform::UniqueVariant::Text(kVisitValueRules[kDate].key),
+        platform::UniqueVariant::Text(kVisitValueRules[kAllowed].key),
+        platform::UniqueVariant::Text(kVisitValueRules[kCategories].key)};
 };
 
 // The two action texts every record refers to.
@@ -134,7 +134,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         // Stored once, shared by every record of the entry.
         std::u16string_view label;
         {
-            ScopedVariant key;
+            platform::UniqueVariant key;
             result.KeyAt(entry, key.Out());
             if (allUsers) {
                 label = StoreText(u"ALL", arena);
@@ -145,7 +145,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
             }
         }
 
-        ScopedVariant value;
+        platform::UniqueVariant value;
         if (const HRESULT hr = result.ValueAt(entry, value.Out()); FAILED(hr)) {
             if (hr == kPastTheEnd) {
                 break;
@@ -153,7 +153,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
             continue;
         }
         VariantMapHolder userMap;
-        if (FAILED(DispatchAs(value.Get(), IID_IVariantMap, userMap))) {
+        if (FAILED(DispatchAs(value.Get(), userMap))) {
             continue;
         }
         // The per-user map normally holds "All" alone; its visits are taken
@@ -162,21 +162,21 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
         if (FAILED(userMap->Count(&userEntries)) || userEntries <= 0) {
             continue;
         }
-        ScopedVariant listValue;
+        platform::UniqueVariant listValue;
         userMap->Get(keys.all.Get(), listValue.Out());
         OwningHolder<IVariantList> visits;
-        if (FAILED(DispatchAs(listValue.Get(), IID_IVariantList, visits))) {
+        if (FAILED(DispatchAs(listValue.Get(), visits))) {
             continue;
         }
         LONG items = 0;
         visits->Count(&items);
         for (LONG item = 0; item < items; ++item) {
-            ScopedVariant slot;
+            platform::UniqueVariant slot;
             if (visits->ItemAt(item, slot.Out()) == kPastTheEnd) {
                 break;
             }
             VariantMapHolder visit;
-            if (FAILED(DispatchAs(slot.Get(), IID_IVariantMap, visit))) {
+            if (FAILED(DispatchAs(slot.Get(), visit))) {
                 continue;  // no visit map: nothing to report
             }
             VisitValues values;
@@ -198,7 +198,7 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
             StoreUrlAndDate(TextToFirstNul(values[kUrl].Get().bstrVal), dateText, arena, record);
             record.userName = label;
             record.action = values[kAllowed].Get().boolVal != 0 ? kAllowedText : kDeniedText;
-            ScopedVariant categories;
+            platform::UniqueVariant categories;
             VariantCopyInd(categories.Out(), values[kCategories].Out());
             CategoryNameList names;
             CategoryNamesFromList(categories.Detach(), names);
@@ -210,9 +210,9 @@ void CDataStoreQuery::CollectResults(IVariantMap& result) {
 
 void CDataStoreQuery::CategoryNamesFromList(VARIANT categories, CategoryNameList& names) {
     // Cleared last, after the list is released.
-    const ScopedVariant owned(categories);
+    const platform::UniqueVariant owned(categories);
     OwningHolder<IVariantList> list;
-    if (FAILED(DispatchAs(owned.Get(), IID_IVariantList, list))) {
+    if (FAILED(DispatchAs(owned.Get(), list))) {
         return;
     }
     LONG count = 0;
@@ -221,7 +221,7 @@ void CDataStoreQuery::CategoryNamesFromList(VARIANT categories, CategoryNameList
     }
     // Names past the fifth are never shown: they are not even asked for.
     for (LONG index = 0; index < count && !names.Full(); ++index) {
-        ScopedVariant item;
+        platform::UniqueVariant item;
         if (const HRESULT hr = list->ItemAt(index, item.Out()); FAILED(hr)) {
             if (hr == kPastTheEnd) {
                 break;

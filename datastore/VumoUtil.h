@@ -4,17 +4,13 @@
 // loading of a UTC time into a date-time object. Plain virtual classes, not COM.
 
 #include "datastore/KeloInterfaces.h"
+#include "platform/SharedLibrary.h"
 
-#if defined(_WIN32)
-// Callers link the entry points through VumoUtil's import library, whose
-// thunks need no dllimport; so a static stand-in can take its place too.
+// The stand-in and the fake object library define the entry points.
 #if defined(VUMOUTIL_BUILDING)
-#define VUMOUTIL_API __declspec(dllexport)
+#define VUMOUTIL_API PLATFORM_SHARED_EXPORT
 #else
-#define VUMOUTIL_API
-#endif
-#else
-#define VUMOUTIL_API __attribute__((visibility("default")))
+#define VUMOUTIL_API PLATFORM_SHARED_IMPORT
 #endif
 
 namespace NSVumoUtil {

@@ -37,7 +37,7 @@ class HostileMap final : public IVariantMap {
         }
         *object = nullptr;
         if (refuseQueries ||
-            !(iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IVariantMap)) {
+            !(iid == IID_IUnknown || iid == IID_IDispatch || iid == Iid<IVariantMap>::value)) {
             return E_NOINTERFACE;
         }
         AddRef();

@@ -21,15 +21,15 @@
 #include <string>
 #include <vector>
 
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 #include "datastore/ObjectAccess.h"
-#include "datastore/ScopedVariant.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/HostileMap.h"
 #include "objectlib/Diagnostics.h"
 #include "objectlib/store/UtcTime.h"
 #include "objectlib/store/Utf.h"
 #include "objectlib/store/Writer.h"
+#include "platform/UniqueVariant.h"
 
 namespace {
 
@@ -100,11 +100,12 @@ class QueryBuilder {
 
     // The query argument; `model` gets the entries of a top-level map of the
     // library's own (nullopt for anything else).
-    ScopedVariant Query(std::optional<std::vector<std::pair<std::u16string, Intent>>>& model) {
+    platform::UniqueVariant Query(
+        std::optional<std::vector<std::pair<std::u16string, Intent>>>& model) {
         const int kind = data_.ConsumeIntegralInRange(0, 15);
         if (kind < 12) {
             std::vector<std::pair<std::u16string, Intent>> entries;
-            ScopedVariant map = OwnMap(0, &entries, false);
+            platform::UniqueVariant map = OwnMap(0, &entries, false);
             if (map.Type() == VT_DISPATCH) {
                 model = std::move(entries);
             }
@@ -118,11 +119,12 @@ class QueryBuilder {
 
     // A "Kelo.VariantMap" with entries set from the bytes; `entries` gets the
     // model's view of what it holds in the end.
-    ScopedVariant OwnMap(int depth, std::vector<std::pair<std::u16string, Intent>>* entries,
-                         bool filters) {
+    platform::UniqueVariant OwnMap(int depth,
+                                   std::vector<std::pair<std::u16string, Intent>>* entries,
+                                   bool filters) {
         OwningHolder<IVariantMap> map;
-        if (FAILED(CreateAs(manager_, kClassVariantMap, IID_IVariantMap, map))) {
-            return ScopedVariant();
+        if (FAILED(CreateAs(manager_, kClassVariantMap, map))) {
+            return platform::UniqueVariant();
         }
         // Mostly the keys a well-formed map has, in order, then a few of any
         // kind; when the bytes run out every choice falls back to the
@@ -144,21 +146,21 @@ class QueryBuilder {
         const int count = static_cast<int>(planned.size()) +
                           data_.ConsumeIntegralInRange(0, planned.empty() ? 8 : 2);
         for (int i = 0; i < count && (i < static_cast<int>(planned.size()) || Spend()); ++i) {
-            ScopedVariant key;
+            platform::UniqueVariant key;
             std::optional<std::u16string> keyText;
             switch (i < static_cast<int>(planned.size()) ? -1
                                                          : data_.ConsumeIntegralInRange(0, 11)) {
                 case -1:
-                    key = ScopedVariant::Text(planned[static_cast<std::size_t>(i)]);
+                    key = platform::UniqueVariant::Text(planned[static_cast<std::size_t>(i)]);
                     break;
                 case 10:
-                    key = ScopedVariant::Text(fuzz::Text(data_, 12));
+                    key = platform::UniqueVariant::Text(fuzz::Text(data_, 12));
                     break;
                 case 11:
                     key = Any(depth + 1).first;  // mostly no text at all
                     break;
                 default:
-                    key = ScopedVariant::Text(
+                    key = platform::UniqueVariant::Text(
                         filters ? fuzz::OneOf(data_, {u"All", u"all"})
                                 : fuzz::OneOf(data_,
                                               {u"command", u"queryType", u"countersType", u"user",
@@ -185,11 +187,12 @@ class QueryBuilder {
             fuzz::Check(keyText.has_value() == (set == S_OK),
                         "Set takes exactly the entries with text keys");
         }
-        ScopedVariant result = ScopedVariant::Dispatch(map.Get());
+        platform::UniqueVariant result = platform::UniqueVariant::Dispatch(map.Get());
         return result;
     }
 
-    std::pair<ScopedVariant, Intent> ValueFor(int depth, std::u16string_view key, bool filters) {
+    std::pair<platform::UniqueVariant, Intent> ValueFor(int depth, std::u16string_view key,
+                                                        bool filters) {
         if (data_.ConsumeIntegralInRange(0, 7) == 7) {
             return Any(depth + 1);
         }
@@ -222,9 +225,10 @@ class QueryBuilder {
     // One of the library's maps, as the model sees it when it is given as
     // "dateTimeFilters": valid when empty or holding "All" alone with a filter
     // whose ends are set.
-    std::pair<ScopedVariant, Intent> FiltersMap(int depth, bool filterKeys) {
+    std::pair<platform::UniqueVariant, Intent> FiltersMap(int depth, bool filterKeys) {
         std::vector<std::pair<std::u16string, Intent>> entries;
-        std::pair<ScopedVariant, Intent> made{OwnMap(depth + 1, &entries, filterKeys), Intent{}};
+        std::pair<platform::UniqueVariant, Intent> made{OwnMap(depth + 1, &entries, filterKeys),
+                                                        Intent{}};
         Intent& intent = made.second;
         intent.vt = made.first.Type();
         intent.isFilters = intent.vt == VT_DISPATCH;
@@ -245,20 +249,21 @@ class QueryBuilder {
     bool HasForeignMap() const { return foreign_; }
 
   private:
-    std::pair<ScopedVariant, Intent> Text(std::initializer_list<std::u16string_view> choices) {
-        std::pair<ScopedVariant, Intent> made;
+    std::pair<platform::UniqueVariant, Intent> Text(
+        std::initializer_list<std::u16string_view> choices) {
+        std::pair<platform::UniqueVariant, Intent> made;
         if (data_.ConsumeIntegralInRange(0, 15) == 15) {
             VARIANT null;
             VariantInit(&null);
             null.vt = VT_BSTR;
             null.bstrVal = nullptr;
-            made.first = ScopedVariant(null);
+            made.first = platform::UniqueVariant(null);
         } else {
             // Mostly the first, well-formed choice.
             made.second.text = data_.ConsumeIntegralInRange(0, 3) != 3
                                    ? std::u16string(*choices.begin())
                                    : fuzz::OneOf(data_, choices);
-            made.first = ScopedVariant::Text(made.second.text);
+            made.first = platform::UniqueVariant::Text(made.second.text);
         }
         made.second.vt = VT_BSTR;
         return made;
@@ -267,7 +272,7 @@ class QueryBuilder {
     // A loaded date-time object and the instant it holds, or one left empty.
     OwningHolder<IKELODateTime> DateTime(std::optional<std::int64_t>& time) {
         OwningHolder<IKELODateTime> dateTime;
-        if (FAILED(CreateAs(manager_, kClassDateTime, IID_IKELODateTime, dateTime))) {
+        if (FAILED(CreateAs(manager_, kClassDateTime, dateTime))) {
             return dateTime;
         }
         if (data_.ConsumeIntegralInRange(0, 7) == 7) {
@@ -300,10 +305,10 @@ class QueryBuilder {
     }
 
     // A filter with its ends set, or not, as the model tracks them.
-    std::pair<ScopedVariant, Intent> Filter() {
-        std::pair<ScopedVariant, Intent> made;
+    std::pair<platform::UniqueVariant, Intent> Filter() {
+        std::pair<platform::UniqueVariant, Intent> made;
         OwningHolder<IDateTimeFilter> filter;
-        if (FAILED(CreateAs(manager_, kClassDateTimeFilter, IID_IDateTimeFilter, filter))) {
+        if (FAILED(CreateAs(manager_, kClassDateTimeFilter, filter))) {
             return made;
         }
         std::optional<std::int64_t> start;
@@ -326,7 +331,7 @@ class QueryBuilder {
                 (isStart ? start : end) = time;
             }
         }
-        made.first = ScopedVariant::Dispatch(filter.Get());
+        made.first = platform::UniqueVariant::Dispatch(filter.Get());
         made.second.vt = VT_DISPATCH;
         made.second.isFilter = true;
         made.second.validFilters = start && end;
@@ -336,12 +341,12 @@ class QueryBuilder {
     }
 
     // A by-reference value to `value`, which is kept until the query goes.
-    ScopedVariant ByReference(ScopedVariant& value) {
+    platform::UniqueVariant ByReference(platform::UniqueVariant& value) {
         const bool toVariant = data_.ConsumeBool();
         if (!toVariant && value.Type() != VT_BSTR && value.Type() != VT_DISPATCH) {
             return std::move(value);
         }
-        held_.push_back(std::make_unique<ScopedVariant>(std::move(value)));
+        held_.push_back(std::make_unique<platform::UniqueVariant>(std::move(value)));
         VARIANT& target = *held_.back()->Out();
         VARIANT reference;
         VariantInit(&reference);
@@ -352,11 +357,11 @@ class QueryBuilder {
             reference.vt = static_cast<VARTYPE>(VT_BYREF | target.vt);
             reference.byref = &target.bstrVal;
         }
-        return ScopedVariant(reference);
+        return platform::UniqueVariant(reference);
     }
 
-    std::pair<ScopedVariant, Intent> Any(int depth) {
-        std::pair<ScopedVariant, Intent> made;
+    std::pair<platform::UniqueVariant, Intent> Any(int depth) {
+        std::pair<platform::UniqueVariant, Intent> made;
         VARIANT value;
         VariantInit(&value);
         switch (data_.ConsumeIntegralInRange(0, 9)) {
@@ -393,8 +398,8 @@ class QueryBuilder {
             case 8: {
                 // An object of the library that is no map.
                 OwningHolder<IDatastore> datastore;
-                if (SUCCEEDED(CreateAs(manager_, kClassDatastore, IID_IDatastore, datastore))) {
-                    made.first = ScopedVariant::Dispatch(datastore.Get());
+                if (SUCCEEDED(CreateAs(manager_, kClassDatastore, datastore))) {
+                    made.first = platform::UniqueVariant::Dispatch(datastore.Get());
                     made.second.vt = VT_DISPATCH;
                 }
                 return made;
@@ -405,21 +410,22 @@ class QueryBuilder {
                 break;
         }
         made.second.vt = value.vt;
-        made.first = ScopedVariant(value);
+        made.first = platform::UniqueVariant(value);
         return made;
     }
 
-    ScopedVariant Hostile(int depth) {
+    platform::UniqueVariant Hostile(int depth) {
         foreign_ = true;
         auto* map = new fuzz::HostileMap();
         const int count = data_.ConsumeIntegralInRange(0, 6);
         for (int i = 0; i < count && Spend(); ++i) {
-            ScopedVariant key = data_.ConsumeIntegralInRange(0, 5) == 0
-                                    ? Any(depth + 1).first
-                                    : ScopedVariant::Text(fuzz::OneOf(
-                                          data_, {u"command", u"queryType", u"countersType",
-                                                  u"user", u"All", u"dateTimeFilters"}));
-            ScopedVariant value =
+            platform::UniqueVariant key =
+                data_.ConsumeIntegralInRange(0, 5) == 0
+                    ? Any(depth + 1).first
+                    : platform::UniqueVariant::Text(
+                          fuzz::OneOf(data_, {u"command", u"queryType", u"countersType", u"user",
+                                              u"All", u"dateTimeFilters"}));
+            platform::UniqueVariant value =
                 ValueFor(depth + 1, BstrView(key.Type() == VT_BSTR ? key.Get().bstrVal : nullptr),
                          false)
                     .first;
@@ -445,12 +451,12 @@ class QueryBuilder {
         VariantInit(&value);
         value.vt = VT_DISPATCH;
         value.pdispVal = map;
-        return ScopedVariant(value);
+        return platform::UniqueVariant(value);
     }
 
     FuzzedDataProvider& data_;
     NSVumoUtil::IHLPKELOManager& manager_;
-    std::vector<std::unique_ptr<ScopedVariant>> held_;
+    std::vector<std::unique_ptr<platform::UniqueVariant>> held_;
     int budget_ = 200;
     bool foreign_ = false;
 };
@@ -527,46 +533,46 @@ std::optional<std::vector<const StoredVisit*>> Expected(
 std::vector<StoredVisit> ReadAnswer(const VARIANT& result) {
     std::vector<StoredVisit> read;
     OwningHolder<IVariantMap> users;
-    fuzz::Check(SUCCEEDED(DispatchAs(result, IID_IVariantMap, users)), "answer is no map");
+    fuzz::Check(SUCCEEDED(DispatchAs(result, users)), "answer is no map");
     LONG userCount = 0;
     users->Count(&userCount);
-    const ScopedVariant all = ScopedVariant::Text(u"All");
+    const platform::UniqueVariant all = platform::UniqueVariant::Text(u"All");
     for (LONG u = 0; u < userCount; ++u) {
-        ScopedVariant key;
-        ScopedVariant value;
+        platform::UniqueVariant key;
+        platform::UniqueVariant value;
         fuzz::Check(users->KeyAt(u, key.Out()) == S_OK && key.Type() == VT_BSTR, "user key");
         fuzz::Check(users->ValueAt(u, value.Out()) == S_OK, "user value");
         OwningHolder<IVariantMap> userMap;
-        fuzz::Check(SUCCEEDED(DispatchAs(value.Get(), IID_IVariantMap, userMap)), "user map");
-        ScopedVariant listValue;
+        fuzz::Check(SUCCEEDED(DispatchAs(value.Get(), userMap)), "user map");
+        platform::UniqueVariant listValue;
         fuzz::Check(userMap->Get(all.Get(), listValue.Out()) == S_OK, "no visit list");
         OwningHolder<IVariantList> list;
-        fuzz::Check(SUCCEEDED(DispatchAs(listValue.Get(), IID_IVariantList, list)), "list");
+        fuzz::Check(SUCCEEDED(DispatchAs(listValue.Get(), list)), "list");
         LONG items = 0;
         list->Count(&items);
         fuzz::Check(items > 0, "a user without visits in the answer");
         for (LONG i = 0; i < items; ++i) {
-            ScopedVariant item;
+            platform::UniqueVariant item;
             fuzz::Check(list->ItemAt(i, item.Out()) == S_OK, "item");
             OwningHolder<IVariantMap> visit;
-            fuzz::Check(SUCCEEDED(DispatchAs(item.Get(), IID_IVariantMap, visit)), "visit map");
+            fuzz::Check(SUCCEEDED(DispatchAs(item.Get(), visit)), "visit map");
             StoredVisit got{std::u16string(BstrView(key.Get().bstrVal)), {}, 0, false, {}};
             for (const char16_t* name : {u"URL", u"ALLOWED", u"CATEGORIES"}) {
-                ScopedVariant field;
-                fuzz::Check(visit->Get(ScopedVariant::Text(name).Get(), field.Out()) == S_OK,
-                            "visit field");
+                platform::UniqueVariant field;
+                fuzz::Check(
+                    visit->Get(platform::UniqueVariant::Text(name).Get(), field.Out()) == S_OK,
+                    "visit field");
                 if (field.Type() == VT_BSTR) {
                     got.url = BstrView(field.Get().bstrVal);
                 } else if (field.Type() == VT_BOOL) {
                     got.allowed = field.Get().boolVal != 0;
                 } else {
                     OwningHolder<IVariantList> numbers;
-                    fuzz::Check(SUCCEEDED(DispatchAs(field.Get(), IID_IVariantList, numbers)),
-                                "categories list");
+                    fuzz::Check(SUCCEEDED(DispatchAs(field.Get(), numbers)), "categories list");
                     LONG count = 0;
                     numbers->Count(&count);
                     for (LONG n = 0; n < count; ++n) {
-                        ScopedVariant number;
+                        platform::UniqueVariant number;
                         fuzz::Check(
                             numbers->ItemAt(n, number.Out()) == S_OK && number.Type() == VT_INT,
                             "category number");
@@ -623,15 +629,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         ManagerHolder manager;
         fuzz::Check(CreateManager(manager) == 0, "no manager");
         OwningHolder<IDatastore> datastore;
-        fuzz::Check(SUCCEEDED(CreateAs(*manager.Get(), kClassDatastore, IID_IDatastore, datastore)),
+        fuzz::Check(SUCCEEDED(CreateAs(*manager.Get(), kClassDatastore, datastore)),
                     "no datastore");
         QueryBuilder builder(data, *manager.Get());
         std::optional<std::vector<std::pair<std::u16string, Intent>>> model;
-        const ScopedVariant query = builder.Query(model);
+        const platform::UniqueVariant query = builder.Query(model);
 
         // The out may still hold an earlier value, which the callee frees.
-        ScopedVariant result =
-            data.ConsumeBool() ? ScopedVariant::Text(u"earlier") : ScopedVariant();
+        platform::UniqueVariant result = data.ConsumeBool()
+                                             ? platform::UniqueVariant::Text(u"earlier")
+                                             : platform::UniqueVariant();
         const HRESULT hr = datastore->Execute(query.Get(), result.Out());
         if (FAILED(hr)) {
             fuzz::Check(result.Type() == VT_EMPTY, "a refused query left a result");

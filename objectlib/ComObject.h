@@ -7,29 +7,6 @@
 
 namespace kelo {
 
-template <typename Interface>
-struct InterfaceId;
-template <>
-struct InterfaceId<IVariantMap> {
-    static const IID& Get() { return IID_IVariantMap; }
-};
-template <>
-struct InterfaceId<IVariantList> {
-    static const IID& Get() { return IID_IVariantList; }
-};
-template <>
-struct InterfaceId<IKELODateTime> {
-    static const IID& Get() { return IID_IKELODateTime; }
-};
-template <>
-struct InterfaceId<IDateTimeFilter> {
-    static const IID& Get() { return IID_IDateTimeFilter; }
-};
-template <>
-struct InterfaceId<IDatastore> {
-    static const IID& Get() { return IID_IDatastore; }
-};
-
 // The COM plumbing every object shares: one interface (with IUnknown and
 // IDispatch as its bases), a reference count that starts at one for the
 // creator, deletion on the last Release, and no dispatch (nothing is scripted).
@@ -46,7 +23,7 @@ class ComObject : public Interface {
         *object = nullptr;
         void* found = nullptr;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, InterfaceId<Interface>::Get())) {
+            IsEqualIID(iid, Iid<Interface>::value)) {
             found = static_cast<Interface*>(this);
         } else {
             found = FindImplementation(iid);

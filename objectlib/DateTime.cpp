@@ -1,25 +1,25 @@
 #include "objectlib/DateTime.h"
 
+#include "datastore/ObjectAccess.h"
+
 namespace kelo {
 namespace {
 
 template <typename Implementation>
-OwningHolder<Implementation> Behind(IUnknown* object, const IID& id) {
-    void* found = nullptr;
-    if (object == nullptr || FAILED(object->QueryInterface(id, &found)) || found == nullptr) {
-        return OwningHolder<Implementation>();
-    }
-    return OwningHolder<Implementation>(static_cast<Implementation*>(found));
+OwningHolder<Implementation> Behind(IUnknown* object) {
+    OwningHolder<Implementation> found;
+    QueryAs(object, found);
+    return found;
 }
 
 }  // namespace
 
 OwningHolder<CDateTime> DateTimeBehind(IUnknown* object) {
-    return Behind<CDateTime>(object, kDateTimeImplementationId);
+    return Behind<CDateTime>(object);
 }
 
 OwningHolder<CDateTimeFilter> DateTimeFilterBehind(IUnknown* object) {
-    return Behind<CDateTimeFilter>(object, kDateTimeFilterImplementationId);
+    return Behind<CDateTimeFilter>(object);
 }
 
 void* CDateTime::FindImplementation(REFIID iid) {

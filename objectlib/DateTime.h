@@ -59,3 +59,12 @@ OwningHolder<CDateTime> DateTimeBehind(IUnknown* object);
 OwningHolder<CDateTimeFilter> DateTimeFilterBehind(IUnknown* object);
 
 }  // namespace kelo
+
+template <>
+struct Iid<kelo::CDateTime> {
+    static constexpr const IID& value = kelo::kDateTimeImplementationId;
+};
+template <>
+struct Iid<kelo::CDateTimeFilter> {
+    static constexpr const IID& value = kelo::kDateTimeFilterImplementationId;
+};

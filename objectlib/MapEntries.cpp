@@ -7,16 +7,9 @@
 
 namespace kelo {
 
-MapEntries::~MapEntries() {
-    for (Entry& entry : entries_) {
-        VariantClear(&entry.key);
-        VariantClear(&entry.value);
-    }
-}
-
 std::size_t MapEntries::Find(std::u16string_view key) const {
     std::size_t index = 0;
-    while (index < entries_.size() && BstrView(entries_[index].key.bstrVal) != key) {
+    while (index < entries_.size() && BstrView(entries_[index].key.Get().bstrVal) != key) {
         ++index;
     }
     return index;
@@ -27,17 +20,17 @@ HRESULT MapEntries::Set(const VARIANT& key, const VARIANT& value) {
     if (!text) {
         return DISP_E_TYPEMISMATCH;
     }
-    OwnedVariant copy;
+    platform::UniqueVariant copy;
     // Some SDKs declare the source without const; it is only read.
     HRESULT hr = VariantCopyInd(&copy.Get(), const_cast<VARIANT*>(&value));
     if (FAILED(hr)) {
         return hr;
     }
     if (const std::size_t held = Find(*text); held < entries_.size()) {
-        StoreOut(copy.Detach(), entries_[held].value);
+        StoreOut(copy.Detach(), entries_[held].value.Get());
         return S_OK;
     }
-    OwnedVariant keyCopy;
+    platform::UniqueVariant keyCopy;
     hr = MakeText(*text, keyCopy.Get());
     if (FAILED(hr)) {
         return hr;
@@ -47,26 +40,27 @@ HRESULT MapEntries::Set(const VARIANT& key, const VARIANT& value) {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    entries_.push_back(Entry{keyCopy.Detach(), copy.Detach()});
+    entries_.emplace_back(keyCopy.Detach(), copy.Detach());
     return S_OK;
 }
 
 void MapEntries::Append(VARIANT key, VARIANT value) {
-    entries_.push_back(Entry{key, value});
+    // The entry is made only once its room is: a failed growth leaves both.
+    entries_.emplace_back(key, value);
 }
 
 HRESULT MapEntries::KeyAt(LONG index, VARIANT& out) const {
     if (index < 0 || index >= Count()) {
         return FailOut(DISP_E_BADINDEX, out);
     }
-    return CopyOut(entries_[static_cast<std::size_t>(index)].key, out);
+    return CopyOut(entries_[static_cast<std::size_t>(index)].key.Get(), out);
 }
 
 HRESULT MapEntries::ValueAt(LONG index, VARIANT& out) const {
     if (index < 0 || index >= Count()) {
         return FailOut(DISP_E_BADINDEX, out);
     }
-    return CopyOut(entries_[static_cast<std::size_t>(index)].value, out);
+    return CopyOut(entries_[static_cast<std::size_t>(index)].value.Get(), out);
 }
 
 HRESULT MapEntries::Get(const VARIANT& key, VARIANT& out) const {
@@ -78,7 +72,7 @@ HRESULT MapEntries::Get(const VARIANT& key, VARIANT& out) const {
     if (index == entries_.size()) {
         return FailOut(kKeyNotFound, out);
     }
-    return CopyOut(entries_[index].value, out);
+    return CopyOut(entries_[index].value.Get(), out);
 }
 
 }  // namespace kelo

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/OleAuto.h"
+#include "platform/UniqueVariant.h"
 
 namespace kelo {
 
@@ -15,7 +16,6 @@ class MapEntries {
     MapEntries() = default;
     MapEntries(const MapEntries&) = delete;
     MapEntries& operator=(const MapEntries&) = delete;
-    ~MapEntries();
 
     LONG Count() const { return static_cast<LONG>(entries_.size()); }
 
@@ -34,8 +34,9 @@ class MapEntries {
 
   private:
     struct Entry {
-        VARIANT key;
-        VARIANT value;
+        Entry(VARIANT ownedKey, VARIANT ownedValue) noexcept : key(ownedKey), value(ownedValue) {}
+        platform::UniqueVariant key;
+        platform::UniqueVariant value;
     };
     // The index of `key`, or the number of entries when it is not held.
     std::size_t Find(std::u16string_view key) const;

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "datastore/OwningHolder.h"
+#include "datastore/ObjectAccess.h"
 #include "objectlib/DateTime.h"
 #include "objectlib/KeloErrors.h"
 #include "objectlib/Variants.h"
@@ -21,10 +21,7 @@ OwningHolder<IVariantMap> MapOf(const VARIANT& value) {
         object = *value.ppdispVal;
     }
     OwningHolder<IVariantMap> map;
-    if (object != nullptr &&
-        FAILED(object->QueryInterface(IID_IVariantMap, reinterpret_cast<void**>(map.Put())))) {
-        map.Reset();
-    }
+    QueryAs(object, map);
     return map;
 }
 
@@ -36,8 +33,8 @@ HRESULT ForEachEntry(IVariantMap& map, Visit visit) {
     if (FAILED(hr)) {
         return hr;
     }
-    OwnedVariant key;
-    OwnedVariant value;
+    platform::UniqueVariant key;
+    platform::UniqueVariant value;
     for (LONG index = 0; index < count; ++index) {
         if (FAILED(hr = map.KeyAt(index, key.Put())) ||
             FAILED(hr = map.ValueAt(index, value.Put()))) {

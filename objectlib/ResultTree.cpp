@@ -81,12 +81,8 @@ HRESULT MakeVisitValue(const SharedSnapshot& snapshot, const VisitRow& row, LONG
             value.boolVal = row.allowed ? VARIANT_TRUE : VARIANT_FALSE;
             return S_OK;
         default: {
-            auto* list = new (std::nothrow) CCategoryList(snapshot, row);
-            if (list == nullptr) {
-                return E_OUTOFMEMORY;
-            }
-            MakeDispatch(list, value);
-            return S_OK;
+            return NewDispatch<CCategoryList>(value, snapshot, row) != nullptr ? S_OK
+                                                                               : E_OUTOFMEMORY;
         }
     }
 }
@@ -183,8 +179,8 @@ class CVisitMap final : public ComObject<IVariantMap> {
     HRESULT Materialize() try {
         auto entries = std::make_unique<MapEntries>();
         for (LONG field = 0; field < kVisitKeyCount; ++field) {
-            OwnedVariant key;
-            OwnedVariant value;
+            platform::UniqueVariant key;
+            platform::UniqueVariant value;
             HRESULT hr = MakeText(kVisitKeys[field], key.Get());
             if (SUCCEEDED(hr)) {
                 hr = MakeVisitValue(snapshot_, row_, field, value.Get());
@@ -229,12 +225,10 @@ class CVisitList final : public ComObject<IVariantList> {
             return FailOut(DISP_E_BADINDEX, *item);
         }
         const VisitRow& row = snapshot_->rows[firstRow_ + static_cast<std::size_t>(index)];
-        auto* visit = new (std::nothrow) CVisitMap(snapshot_, row);
-        if (visit == nullptr) {
+        VARIANT value;
+        if (NewDispatch<CVisitMap>(value, snapshot_, row) == nullptr) {
             return FailOut(E_OUTOFMEMORY, *item);
         }
-        VARIANT value;
-        MakeDispatch(visit, value);
         StoreOut(value, *item);
         return S_OK;
     }
@@ -248,7 +242,7 @@ class CVisitList final : public ComObject<IVariantList> {
 };
 
 // Appends `key` -> `value` to `map`, taking over `value`'s reference.
-void AppendEntry(CVariantMap& map, OwnedVariant& key, OwnedVariant& value) {
+void AppendEntry(CVariantMap& map, platform::UniqueVariant& key, platform::UniqueVariant& value) {
     map.Append(key.Get(), value.Get());
     key.Detach();
     value.Detach();
@@ -258,27 +252,21 @@ void AppendEntry(CVariantMap& map, OwnedVariant& key, OwnedVariant& value) {
 
 HRESULT MakeResultTree(const SharedSnapshot& snapshot, VARIANT& result) {
     VariantInit(&result);
-    OwnedVariant tree;
-    auto* map = new (std::nothrow) CVariantMap();
+    platform::UniqueVariant tree;
+    auto* map = NewDispatch<CVariantMap>(tree.Get());
     if (map == nullptr) {
         return E_OUTOFMEMORY;
     }
-    MakeDispatch(map, tree.Get());
     for (const SnapshotUser& user : snapshot->users) {
-        OwnedVariant perUser;
-        auto* userMap = new (std::nothrow) CVariantMap();
-        if (userMap == nullptr) {
+        platform::UniqueVariant perUser;
+        auto* userMap = NewDispatch<CVariantMap>(perUser.Get());
+        platform::UniqueVariant all;
+        platform::UniqueVariant visits;
+        if (userMap == nullptr ||
+            NewDispatch<CVisitList>(visits.Get(), snapshot, user) == nullptr) {
             return E_OUTOFMEMORY;
         }
-        MakeDispatch(userMap, perUser.Get());
-        OwnedVariant all;
-        OwnedVariant visits;
-        auto* list = new (std::nothrow) CVisitList(snapshot, user);
-        if (list == nullptr) {
-            return E_OUTOFMEMORY;
-        }
-        MakeDispatch(list, visits.Get());
-        OwnedVariant sid;
+        platform::UniqueVariant sid;
         HRESULT hr = MakeText(u"All", all.Get());
         if (SUCCEEDED(hr)) {
             hr = MakeText(user.sid, sid.Get());

@@ -1,37 +1,14 @@
 #pragma once
 
+#include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/OleAuto.h"
+#include "platform/UniqueVariant.h"
 
 namespace kelo {
-
-// A VARIANT that is cleared when it goes.
-class OwnedVariant {
-  public:
-    OwnedVariant() { VariantInit(&value_); }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
-    ~OwnedVariant() { VariantClear(&value_); }
-
-    VARIANT& Get() { return value_; }
-    const VARIANT& Get() const { return value_; }
-    // Cleared, for an out parameter.
-    VARIANT* Put() {
-        VariantClear(&value_);
-        return &value_;
-    }
-    // Hands the value over; this one is empty afterwards.
-    VARIANT Detach() {
-        VARIANT value = value_;
-        VariantInit(&value_);
-        return value;
-    }
-
-  private:
-    VARIANT value_;
-};
 
 // Out VARIANTs may still hold an earlier value: it is freed before the new one
 // is stored, as VariantCopy does. The new value is made first and stored last,
@@ -48,5 +25,18 @@ std::optional<std::u16string_view> TextOf(const VARIANT& value);
 HRESULT MakeText(std::u16string_view text, VARIANT& value);
 // A VT_DISPATCH taking over the caller's reference to `object`.
 void MakeDispatch(IDispatch* object, VARIANT& value);
+
+// A new object of the library's own, held by `value` as a VT_DISPATCH with its
+// creator's reference; null (and `value` VT_EMPTY) when memory runs out.
+template <typename Object, typename... Arguments>
+Object* NewDispatch(VARIANT& value, Arguments&&... arguments) {
+    auto* made = new (std::nothrow) Object(std::forward<Arguments>(arguments)...);
+    if (made == nullptr) {
+        VariantInit(&value);
+        return nullptr;
+    }
+    MakeDispatch(made, value);
+    return made;
+}
 
 }  // namespace kelo

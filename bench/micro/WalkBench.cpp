@@ -10,8 +10,8 @@
 
 #include "bench/micro/BenchQuery.h"
 #include "datastore/ObjectAccess.h"
-#include "datastore/ScopedVariant.h"
 #include "objectlib/store/Writer.h"
+#include "platform/UniqueVariant.h"
 
 namespace micro {
 namespace {
@@ -56,11 +56,11 @@ class Answer {
     VariantMapHolder Execute() {
         OwningHolder<IDatastore> datastore;
         VariantMapHolder map;
-        ScopedVariant result;
-        const ScopedVariant argument = ScopedVariant::Dispatch(query_.Get());
-        if (FAILED(CreateAs(*manager_.Get(), kClassDatastore, IID_IDatastore, datastore)) ||
+        platform::UniqueVariant result;
+        const platform::UniqueVariant argument = platform::UniqueVariant::Dispatch(query_.Get());
+        if (FAILED(CreateAs(*manager_.Get(), kClassDatastore, datastore)) ||
             FAILED(datastore->Execute(argument.Get(), result.Out())) ||
-            FAILED(DispatchAs(result.Get(), IID_IVariantMap, map))) {
+            FAILED(DispatchAs(result.Get(), map))) {
             std::abort();
         }
         return map;

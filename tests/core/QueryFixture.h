@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 #include "tests/core/TestQuery.h"
 #include "tests/fakes/FakeObjectLibrary.h"
 #include "tests/fakes/FakePlatform.h"

@@ -98,36 +98,13 @@ class FakeObject {
     int id_;
 };
 
-template <typename Interface>
-const IID& InterfaceId();
-template <>
-inline const IID& InterfaceId<IVariantMap>() {
-    return IID_IVariantMap;
-}
-template <>
-inline const IID& InterfaceId<IVariantList>() {
-    return IID_IVariantList;
-}
-template <>
-inline const IID& InterfaceId<IKELODateTime>() {
-    return IID_IKELODateTime;
-}
-template <>
-inline const IID& InterfaceId<IDateTimeFilter>() {
-    return IID_IDateTimeFilter;
-}
-template <>
-inline const IID& InterfaceId<IDatastore>() {
-    return IID_IDatastore;
-}
-
 // IUnknown and IDispatch for a fake implementing `Interface`; freed on its
 // last Release.
 template <typename Interface>
 class FakeCom : public Interface, public FakeObject {
   public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        return Query(iid, InterfaceId<Interface>(), static_cast<Interface*>(this), object);
+        return Query(iid, Iid<Interface>::value, static_cast<Interface*>(this), object);
     }
     ULONG AddRef() override { return ++references_; }
     ULONG Release() override {

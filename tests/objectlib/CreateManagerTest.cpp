@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 
 namespace {
 

@@ -161,7 +161,7 @@ TEST_F(DatastoreTest, TheWindowIncludesBothEnds) {
 }
 
 TEST_F(DatastoreTest, AFilterMapWithoutAllFiltersNothing) {
-    auto filters = Create<IVariantMap>(*manager_.Get(), kClassVariantMap, IID_IVariantMap);
+    auto filters = Create<IVariantMap>(*manager_.Get(), kClassVariantMap);
     const ReadResult read = Ask(u"S-1-22-1-1000", u"4294967295", filters.Get());
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].second.size(), 5u);
@@ -207,28 +207,17 @@ TEST_F(DatastoreTest, ALimitWithinATimeTieKeepsTheFirstStored) {
     EXPECT_EQ(read[0].second, Visits({5}));
 }
 
-template <typename Interface>
-OwningHolder<Interface> InterfaceOf(const VARIANT& value, const IID& iid) {
-    OwningHolder<Interface> object;
-    EXPECT_EQ(value.vt, VT_DISPATCH);
-    if (value.vt == VT_DISPATCH && value.pdispVal != nullptr) {
-        EXPECT_EQ(value.pdispVal->QueryInterface(iid, reinterpret_cast<void**>(object.Put())),
-                  S_OK);
-    }
-    return object;
-}
-
 // The visit list of the result's first user.
 OwningHolder<IVariantList> FirstVisitList(const VARIANT& result) {
-    auto map = InterfaceOf<IVariantMap>(result, IID_IVariantMap);
+    auto map = As<IVariantMap>(result);
     VARIANT value;
     VariantInit(&value);
     EXPECT_EQ(map->ValueAt(0, &value), S_OK);
-    auto perUser = InterfaceOf<IVariantMap>(value, IID_IVariantMap);
+    auto perUser = As<IVariantMap>(value);
     VARIANT all = Text(u"All");
     EXPECT_EQ(perUser->Get(all, &value), S_OK);
     VariantClear(&all);
-    auto list = InterfaceOf<IVariantList>(value, IID_IVariantList);
+    auto list = As<IVariantList>(value);
     VariantClear(&value);
     return list;
 }
@@ -259,7 +248,7 @@ TEST_F(DatastoreTest, ResultTreesAreCopiesThatOutliveTheirMakers) {
     VARIANT item;
     VariantInit(&item);
     ASSERT_EQ(visits->ItemAt(0, &item), S_OK);
-    auto visit = InterfaceOf<IVariantMap>(item, IID_IVariantMap);
+    auto visit = As<IVariantMap>(item);
     EXPECT_EQ(SetEntry(*visit.Get(), u"URL", Text(u"changed")), S_OK);
     EXPECT_EQ(SetEntry(*visit.Get(), u"EXTRA", Int(3)), S_OK);
     LONG count = 0;
@@ -273,7 +262,7 @@ TEST_F(DatastoreTest, ResultTreesAreCopiesThatOutliveTheirMakers) {
     VariantClear(&key);
 
     ASSERT_EQ(visits->ItemAt(0, &item), S_OK);
-    auto fresh = InterfaceOf<IVariantMap>(item, IID_IVariantMap);
+    auto fresh = As<IVariantMap>(item);
     EXPECT_EQ(TextOf(*fresh.Get(), u"URL"), u"https://b.example/one");
     key = Text(u"url");
     EXPECT_EQ(fresh->Get(key, &item), kelo::kKeyNotFound);
@@ -292,7 +281,7 @@ TEST_F(DatastoreTest, VisitMapsAnswerKeyAtAndValueAtInOrder) {
     ASSERT_EQ(Execute(*manager_.Get(), *query.Get(), v), S_OK);
     auto list = FirstVisitList(v);
     ASSERT_EQ(list->ItemAt(1, &v), S_OK);
-    auto visit = InterfaceOf<IVariantMap>(v, IID_IVariantMap);
+    auto visit = As<IVariantMap>(v);
     const std::u16string_view keys[] = {u"URL", u"DATE", u"ALLOWED", u"CATEGORIES"};
     const VARTYPE types[] = {VT_BSTR, VT_DATE, VT_BOOL, VT_DISPATCH};
     for (LONG i = 0; i < 4; ++i) {
@@ -302,7 +291,7 @@ TEST_F(DatastoreTest, VisitMapsAnswerKeyAtAndValueAtInOrder) {
         EXPECT_EQ(v.vt, types[i]);
     }
     // Visit 7's categories in stored order, repeats kept.
-    auto categories = InterfaceOf<IVariantList>(v, IID_IVariantList);
+    auto categories = As<IVariantList>(v);
     LONG count = 0;
     EXPECT_EQ(categories->Count(&count), S_OK);
     EXPECT_EQ(count, 3);
@@ -317,7 +306,7 @@ TEST_F(DatastoreTest, VisitMapsAnswerKeyAtAndValueAtInOrder) {
 // A query map of the given entries; values are taken over.
 OwningHolder<IVariantMap> QueryOf(NSVumoUtil::IHLPKELOManager& manager,
                                   std::vector<std::pair<std::u16string_view, VARIANT>> entries) {
-    auto map = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
+    auto map = Create<IVariantMap>(manager, kClassVariantMap);
     for (auto& [key, value] : entries) {
         EXPECT_EQ(SetEntry(*map.Get(), key, value), S_OK);
     }
@@ -326,11 +315,11 @@ OwningHolder<IVariantMap> QueryOf(NSVumoUtil::IHLPKELOManager& manager,
 
 TEST_F(DatastoreTest, MalformedQueriesAreRefusedWithClearCodes) {
     NSVumoUtil::IHLPKELOManager& manager = *manager_.Get();
-    auto otherMap = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
-    auto filter = Create<IDateTimeFilter>(manager, kClassDateTimeFilter, IID_IDateTimeFilter);
-    auto halfFilter = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
+    auto otherMap = Create<IVariantMap>(manager, kClassVariantMap);
+    auto filter = Create<IDateTimeFilter>(manager, kClassDateTimeFilter);
+    auto halfFilter = Create<IVariantMap>(manager, kClassVariantMap);
     EXPECT_EQ(SetEntry(*halfFilter.Get(), u"All", Dispatch(filter.Get())), S_OK);
-    auto filterIsAMap = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
+    auto filterIsAMap = Create<IVariantMap>(manager, kClassVariantMap);
     EXPECT_EQ(SetEntry(*filterIsAMap.Get(), u"All", Dispatch(otherMap.Get())), S_OK);
     auto filterWithExtra = MakeFilters(manager, 0, 1);
     EXPECT_EQ(SetEntry(*filterWithExtra.Get(), u"Other", Text(u"x")), S_OK);
@@ -417,9 +406,8 @@ TEST_F(DatastoreTest, MalformedQueriesAreRefusedWithClearCodes) {
 }
 
 TEST_F(DatastoreTest, AQueryThatIsNoMapIsRefused) {
-    auto datastore = Create<IDatastore>(*manager_.Get(), kClassDatastore, IID_IDatastore);
-    auto filter =
-        Create<IDateTimeFilter>(*manager_.Get(), kClassDateTimeFilter, IID_IDateTimeFilter);
+    auto datastore = Create<IDatastore>(*manager_.Get(), kClassDatastore);
+    auto filter = Create<IDateTimeFilter>(*manager_.Get(), kClassDateTimeFilter);
     VARIANT queries[] = {Text(u"query"), Int(0), Dispatch(nullptr), Dispatch(filter.Get())};
     VARIANT empty;
     VariantInit(&empty);
@@ -434,7 +422,7 @@ TEST_F(DatastoreTest, AQueryThatIsNoMapIsRefused) {
 }
 
 TEST_F(DatastoreTest, AnAnswerReplacesWhatTheResultHeld) {
-    auto earlier = Create<IVariantMap>(*manager_.Get(), kClassVariantMap, IID_IVariantMap);
+    auto earlier = Create<IVariantMap>(*manager_.Get(), kClassVariantMap);
     auto query = MakeQuery(*manager_.Get(), u"ALL");
     VARIANT result = Dispatch(earlier.Get());
     ASSERT_EQ(Execute(*manager_.Get(), *query.Get(), result), S_OK);

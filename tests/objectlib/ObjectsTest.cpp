@@ -138,7 +138,7 @@ class MapTest : public ObjectsTest {
     void SetUp() override {
         ObjectsTest::SetUp();
         manager_ = Manager();
-        map_ = Create<IVariantMap>(*manager_.Get(), kClassVariantMap, IID_IVariantMap);
+        map_ = Create<IVariantMap>(*manager_.Get(), kClassVariantMap);
     }
     void TearDown() override {
         map_.Reset();
@@ -200,7 +200,7 @@ TEST_F(MapTest, SetCopiesTextsAndTakesItsOwnReferences) {
     VariantClear(&value);
     EXPECT_EQ(TextAt(0), u"original");
 
-    auto held = Create<IVariantMap>(*manager_.Get(), kClassVariantMap, IID_IVariantMap);
+    auto held = Create<IVariantMap>(*manager_.Get(), kClassVariantMap);
     EXPECT_EQ(References(*held.Get()), 1u);
     EXPECT_EQ(SetEntry(*map_.Get(), u"object", Dispatch(held.Get())), S_OK);
     EXPECT_EQ(References(*held.Get()), 2u);
@@ -276,7 +276,7 @@ TEST_F(MapTest, BadIndexesAndNullOutsAreRefused) {
 }
 
 TEST_F(MapTest, OutVariantsThatHoldAValueAreFreedFirst) {
-    auto tracked = Create<IVariantMap>(*manager_.Get(), kClassVariantMap, IID_IVariantMap);
+    auto tracked = Create<IVariantMap>(*manager_.Get(), kClassVariantMap);
     EXPECT_EQ(SetEntry(*map_.Get(), u"k", Text(u"value")), S_OK);
 
     using Call = HRESULT (*)(IVariantMap&, VARIANT&);
@@ -320,9 +320,8 @@ TEST_F(MapTest, AnOutHoldingTheMapItselfIsSafe) {
 
 TEST_F(ObjectsTest, FilterCopiesTheInstantsOfItsDateTimeObjects) {
     ManagerHolder manager = Manager();
-    auto filter =
-        Create<IDateTimeFilter>(*manager.Get(), kClassDateTimeFilter, IID_IDateTimeFilter);
-    auto time = Create<IKELODateTime>(*manager.Get(), kClassDateTime, IID_IKELODateTime);
+    auto filter = Create<IDateTimeFilter>(*manager.Get(), kClassDateTimeFilter);
+    auto time = Create<IKELODateTime>(*manager.Get(), kClassDateTime);
 
     // Not loaded yet, or null: refused.
     EXPECT_EQ(filter->SetStart(time.Get()), E_INVALIDARG);
@@ -340,7 +339,7 @@ TEST_F(ObjectsTest, FilterCopiesTheInstantsOfItsDateTimeObjects) {
 
 TEST_F(ObjectsTest, ConvertFromSystemTimeRefusesImpossibleTimes) {
     ManagerHolder manager = Manager();
-    auto time = Create<IKELODateTime>(*manager.Get(), kClassDateTime, IID_IKELODateTime);
+    auto time = Create<IKELODateTime>(*manager.Get(), kClassDateTime);
     const SYSTEMTIME invalid[] = {
         {2026, 2, 0, 29, 0, 0, 0, 0},  // not a leap year
         {2026, 13, 0, 1, 0, 0, 0, 0},   {2026, 0, 0, 1, 0, 0, 0, 0},

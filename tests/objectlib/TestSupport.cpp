@@ -94,7 +94,7 @@ HRESULT SetEntry(IVariantMap& map, std::u16string_view key, VARIANT value) {
 
 OwningHolder<IVariantMap> MakeQuery(NSVumoUtil::IHLPKELOManager& manager, std::u16string_view user,
                                     std::u16string_view maxResults, IVariantMap* filters) {
-    auto query = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
+    auto query = Create<IVariantMap>(manager, kClassVariantMap);
     EXPECT_EQ(SetEntry(*query.Get(), u"command", Text(u"query")), S_OK);
     EXPECT_EQ(SetEntry(*query.Get(), u"queryType", Text(u"urls")), S_OK);
     EXPECT_EQ(SetEntry(*query.Get(), u"countersType", Text(u"total")), S_OK);
@@ -129,20 +129,20 @@ SYSTEMTIME SystemTimeOf(std::int64_t ms) {
 
 OwningHolder<IVariantMap> MakeFilters(NSVumoUtil::IHLPKELOManager& manager, std::int64_t startMs,
                                       std::int64_t endMs) {
-    auto start = Create<IKELODateTime>(manager, kClassDateTime, IID_IKELODateTime);
-    auto end = Create<IKELODateTime>(manager, kClassDateTime, IID_IKELODateTime);
-    auto filter = Create<IDateTimeFilter>(manager, kClassDateTimeFilter, IID_IDateTimeFilter);
+    auto start = Create<IKELODateTime>(manager, kClassDateTime);
+    auto end = Create<IKELODateTime>(manager, kClassDateTime);
+    auto filter = Create<IDateTimeFilter>(manager, kClassDateTimeFilter);
     EXPECT_EQ(NSVumoUtil::ConvertFromSystemTime(SystemTimeOf(startMs), *start.Get()), 0);
     EXPECT_EQ(NSVumoUtil::ConvertFromSystemTime(SystemTimeOf(endMs), *end.Get()), 0);
     EXPECT_EQ(filter->SetEnd(end.Get()), S_OK);
     EXPECT_EQ(filter->SetStart(start.Get()), S_OK);
-    auto filters = Create<IVariantMap>(manager, kClassVariantMap, IID_IVariantMap);
+    auto filters = Create<IVariantMap>(manager, kClassVariantMap);
     EXPECT_EQ(SetEntry(*filters.Get(), u"All", Dispatch(filter.Get())), S_OK);
     return filters;
 }
 
 HRESULT Execute(NSVumoUtil::IHLPKELOManager& manager, IVariantMap& query, VARIANT& result) {
-    auto datastore = Create<IDatastore>(manager, kClassDatastore, IID_IDatastore);
+    auto datastore = Create<IDatastore>(manager, kClassDatastore);
     if (!datastore) {
         return E_FAIL;
     }
@@ -153,17 +153,6 @@ HRESULT Execute(NSVumoUtil::IHLPKELOManager& manager, IVariantMap& query, VARIAN
 }
 
 namespace {
-
-template <typename Interface>
-OwningHolder<Interface> As(const VARIANT& value, const IID& iid) {
-    OwningHolder<Interface> object;
-    EXPECT_EQ(value.vt, VT_DISPATCH);
-    if (value.vt == VT_DISPATCH && value.pdispVal != nullptr) {
-        EXPECT_EQ(value.pdispVal->QueryInterface(iid, reinterpret_cast<void**>(object.Put())),
-                  S_OK);
-    }
-    return object;
-}
 
 VARIANT Key(std::u16string_view text) {
     return Text(text);
@@ -193,7 +182,7 @@ ReadVisit ReadOne(IVariantMap& visit) {
         read.allowed = value.boolVal;
     }
     if (get(u"CATEGORIES", VT_DISPATCH)) {
-        auto list = As<IVariantList>(value, IID_IVariantList);
+        auto list = As<IVariantList>(value);
         LONG items = 0;
         EXPECT_EQ(list->Count(&items), S_OK);
         VARIANT item;
@@ -213,7 +202,7 @@ ReadVisit ReadOne(IVariantMap& visit) {
 
 ReadResult Walk(const VARIANT& result) {
     ReadResult read;
-    auto map = As<IVariantMap>(result, IID_IVariantMap);
+    auto map = As<IVariantMap>(result);
     if (!map) {
         return read;
     }
@@ -227,7 +216,7 @@ ReadResult Walk(const VARIANT& result) {
         EXPECT_EQ(map->KeyAt(u, &key), S_OK);
         EXPECT_EQ(key.vt, VT_BSTR);
         EXPECT_EQ(map->ValueAt(u, &value), S_OK);
-        auto perUser = As<IVariantMap>(value, IID_IVariantMap);
+        auto perUser = As<IVariantMap>(value);
         read.emplace_back(std::u16string(BstrView(key.bstrVal)), std::vector<ReadVisit>());
         LONG entries = 0;
         EXPECT_EQ(perUser->Count(&entries), S_OK);
@@ -235,14 +224,14 @@ ReadResult Walk(const VARIANT& result) {
         VARIANT all = Key(u"All");
         EXPECT_EQ(perUser->Get(all, &value), S_OK);
         VariantClear(&all);
-        auto list = As<IVariantList>(value, IID_IVariantList);
+        auto list = As<IVariantList>(value);
         LONG items = 0;
         EXPECT_EQ(list->Count(&items), S_OK);
         VARIANT item;
         VariantInit(&item);
         for (LONG i = 0; i < items; ++i) {
             EXPECT_EQ(list->ItemAt(i, &item), S_OK);
-            auto visit = As<IVariantMap>(item, IID_IVariantMap);
+            auto visit = As<IVariantMap>(item);
             read.back().second.push_back(ReadOne(*visit.Get()));
         }
         VariantClear(&item);

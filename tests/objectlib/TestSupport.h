@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 #include "datastore/OwningHolder.h"
 
 namespace objectlib_test {
@@ -51,15 +51,29 @@ void WriteRawFile(const std::string& bytes);
 ManagerHolder Manager();
 
 template <typename Interface>
-OwningHolder<Interface> Create(NSVumoUtil::IHLPKELOManager& manager, const char16_t* className,
-                               const IID& iid) {
+OwningHolder<Interface> Create(NSVumoUtil::IHLPKELOManager& manager, const char16_t* className) {
     UnknownHolder object;
     EXPECT_EQ(manager.CreateObject(AsOle(className), object.Put()), S_OK) << "creating a class";
     OwningHolder<Interface> result;
     if (object) {
-        EXPECT_EQ(object->QueryInterface(iid, reinterpret_cast<void**>(result.Put())), S_OK);
+        EXPECT_EQ(
+            object->QueryInterface(Iid<Interface>::value, reinterpret_cast<void**>(result.Put())),
+            S_OK);
     }
     return result;
+}
+
+// The object a VT_DISPATCH value holds, asked for `Interface`.
+template <typename Interface>
+OwningHolder<Interface> As(const VARIANT& value) {
+    OwningHolder<Interface> object;
+    EXPECT_EQ(value.vt, VT_DISPATCH);
+    if (value.vt == VT_DISPATCH && value.pdispVal != nullptr) {
+        EXPECT_EQ(value.pdispVal->QueryInterface(Iid<Interface>::value,
+                                                 reinterpret_cast<void**>(object.Put())),
+                  S_OK);
+    }
+    return object;
 }
 
 // VARIANT helpers; the caller clears what they return.

@@ -1,4 +1,4 @@
-#include "datastore/Manager.h"
+#include "datastore/CreateManager.h"
 
 long CreateManager(ManagerHolder& manager) {
     OwningHolder<NSVumoUtil::IHLPKELOInstance> instance;

@@ -5,29 +5,31 @@
 
 #include "platform/OleAuto.h"
 
+namespace platform {
+
 // One VARIANT with one owner: initialised when made, cleared when it goes.
 // Movable, not copyable.
-class ScopedVariant {
+class UniqueVariant {
   public:
-    ScopedVariant() { VariantInit(&value_); }
+    UniqueVariant() noexcept { VariantInit(&value_); }
     // Takes over a VARIANT the caller owns.
-    explicit ScopedVariant(const VARIANT& owned) : value_(owned) {}
-    ScopedVariant(const ScopedVariant&) = delete;
-    ScopedVariant& operator=(const ScopedVariant&) = delete;
-    ScopedVariant(ScopedVariant&& other) noexcept : value_(other.Detach()) {}
-    ScopedVariant& operator=(ScopedVariant&& other) noexcept {
+    explicit UniqueVariant(const VARIANT& owned) noexcept : value_(owned) {}
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    UniqueVariant(UniqueVariant&& other) noexcept : value_(other.Detach()) {}
+    UniqueVariant& operator=(UniqueVariant&& other) noexcept {
         if (this != &other) {
             VariantClear(&value_);
             value_ = other.Detach();
         }
         return *this;
     }
-    ~ScopedVariant() { VariantClear(&value_); }
+    ~UniqueVariant() { VariantClear(&value_); }
 
     // A new BSTR of the whole text, NULs included; VT_EMPTY when it cannot be
     // allocated.
-    static ScopedVariant Text(std::u16string_view text) {
-        ScopedVariant variant;
+    static UniqueVariant Text(std::u16string_view text) {
+        UniqueVariant variant;
         if (text.size() <= std::numeric_limits<UINT>::max()) {
             BSTR copy = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
                                           static_cast<UINT>(text.size()));
@@ -40,8 +42,8 @@ class ScopedVariant {
     }
 
     // VT_DISPATCH with a reference of its own to `object`.
-    static ScopedVariant Dispatch(IDispatch* object) {
-        ScopedVariant variant;
+    static UniqueVariant Dispatch(IDispatch* object) {
+        UniqueVariant variant;
         if (object != nullptr) {
             object->AddRef();
         }
@@ -50,12 +52,18 @@ class ScopedVariant {
         return variant;
     }
 
+    VARIANT& Get() { return value_; }
     const VARIANT& Get() const { return value_; }
     VARTYPE Type() const { return value_.vt; }
 
-    // The slot for an out parameter. What it holds stays: the callee frees it
-    // before storing.
+    // The slot for an out parameter whose callee frees what it holds before
+    // storing: what it holds stays.
     VARIANT* Out() { return &value_; }
+    // The slot for an out parameter, cleared first.
+    VARIANT* Put() {
+        VariantClear(&value_);
+        return &value_;
+    }
 
     // Hands the VARIANT to a new owner and is left VT_EMPTY.
     VARIANT Detach() {
@@ -67,3 +75,5 @@ class ScopedVariant {
   private:
     VARIANT value_;
 };
+
+}  // namespace platform

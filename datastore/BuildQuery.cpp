@@ -5,18 +5,18 @@
 
 #include "app/CDataStoreQuery.h"
 #include "datastore/ObjectAccess.h"
-#include "datastore/ScopedVariant.h"
 #include "platform/Text.h"
+#include "platform/UniqueVariant.h"
 
 namespace {
 
-void SetEntry(IVariantMap& map, std::u16string_view key, const ScopedVariant& value) {
-    const ScopedVariant keyVariant = ScopedVariant::Text(key);
+void SetEntry(IVariantMap& map, std::u16string_view key, const platform::UniqueVariant& value) {
+    const platform::UniqueVariant keyVariant = platform::UniqueVariant::Text(key);
     map.Set(keyVariant.Get(), value.Get());
 }
 
 void SetText(IVariantMap& map, std::u16string_view key, std::u16string_view text) {
-    SetEntry(map, key, ScopedVariant::Text(text));
+    SetEntry(map, key, platform::UniqueVariant::Text(text));
 }
 
 }  // namespace
@@ -24,7 +24,7 @@ void SetText(IVariantMap& map, std::u16string_view key, std::u16string_view text
 void CDataStoreQuery::BuildQuery(NSVumoUtil::IHLPKELOManager& manager, const std::u16string& user,
                                  const VariantMapHolder& filter, VariantMapHolder& query) const {
     query.Reset();
-    if (FAILED(CreateAs(manager, kClassVariantMap, IID_IVariantMap, query))) {
+    if (FAILED(CreateAs(manager, kClassVariantMap, query))) {
         return;
     }
     IVariantMap& map = *query.Get();
@@ -35,6 +35,6 @@ void CDataStoreQuery::BuildQuery(NSVumoUtil::IHLPKELOManager& manager, const std
     // The largest count the datastore accepts, sent as text.
     SetText(map, u"maxResults", platform::DecimalText(std::numeric_limits<std::uint32_t>::max()));
     if (filter) {
-        SetEntry(map, u"dateTimeFilters", ScopedVariant::Dispatch(filter.Get()));
+        SetEntry(map, u"dateTimeFilters", platform::UniqueVariant::Dispatch(filter.Get()));
     }
 }
