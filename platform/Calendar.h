@@ -46,6 +46,23 @@ constexpr Date DateFromDays(std::int64_t days) {
             static_cast<unsigned>(date.day())};
 }
 
+struct TimeOfDay {
+    unsigned hour;
+    unsigned minute;
+    unsigned second;
+    unsigned millisecond;
+};
+
+// `milliseconds` since midnight (0 through a day less one) as clock fields.
+constexpr TimeOfDay TimeOfDayFromMilliseconds(std::int64_t milliseconds) {
+    const std::chrono::hh_mm_ss<std::chrono::milliseconds> time{
+        std::chrono::milliseconds{milliseconds}};
+    return {static_cast<unsigned>(time.hours().count()),
+            static_cast<unsigned>(time.minutes().count()),
+            static_cast<unsigned>(time.seconds().count()),
+            static_cast<unsigned>(time.subseconds().count())};
+}
+
 // 0 for Sunday through 6 for Saturday.
 constexpr unsigned WeekdayFromDays(std::int64_t days) {
     return std::chrono::weekday{std::chrono::sys_days{std::chrono::days{days}}}.c_encoding();

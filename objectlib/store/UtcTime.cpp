@@ -50,13 +50,12 @@ UtcFields FieldsFromMilliseconds(std::int64_t milliseconds) {
     fields.year = date.year;
     fields.month = static_cast<int>(date.month);
     fields.day = static_cast<int>(date.day);
-    std::int64_t rest = milliseconds - days * kMillisecondsPerDay;
-    fields.millisecond = static_cast<int>(rest % 1000);
-    rest /= 1000;
-    fields.second = static_cast<int>(rest % 60);
-    rest /= 60;
-    fields.minute = static_cast<int>(rest % 60);
-    fields.hour = static_cast<int>(rest / 60);
+    const platform::calendar::TimeOfDay time =
+        platform::calendar::TimeOfDayFromMilliseconds(milliseconds - days * kMillisecondsPerDay);
+    fields.hour = static_cast<int>(time.hour);
+    fields.minute = static_cast<int>(time.minute);
+    fields.second = static_cast<int>(time.second);
+    fields.millisecond = static_cast<int>(time.millisecond);
     return fields;
 }
 

@@ -66,7 +66,6 @@ bool FromUnits(std::int64_t units, SYSTEMTIME& t) {
         return false;
     }
     const std::int64_t days = units / kUnitsPerDay;
-    std::int64_t rest = (units % kUnitsPerDay) / kUnitsPerMillisecond;
     const platform::calendar::Date date = platform::calendar::DateFromDays(days - kEpochDays1601);
     if (date.year > platform::kMaxSystemYear) {
         return false;
@@ -75,12 +74,12 @@ bool FromUnits(std::int64_t units, SYSTEMTIME& t) {
     t.wMonth = static_cast<WORD>(date.month);
     t.wDay = static_cast<WORD>(date.day);
     t.wDayOfWeek = static_cast<WORD>(platform::calendar::WeekdayFromDays(days - kEpochDays1601));
-    t.wMilliseconds = static_cast<WORD>(rest % 1000);
-    rest /= 1000;
-    t.wSecond = static_cast<WORD>(rest % 60);
-    rest /= 60;
-    t.wMinute = static_cast<WORD>(rest % 60);
-    t.wHour = static_cast<WORD>(rest / 60);
+    const platform::calendar::TimeOfDay time = platform::calendar::TimeOfDayFromMilliseconds(
+        (units % kUnitsPerDay) / kUnitsPerMillisecond);
+    t.wHour = static_cast<WORD>(time.hour);
+    t.wMinute = static_cast<WORD>(time.minute);
+    t.wSecond = static_cast<WORD>(time.second);
+    t.wMilliseconds = static_cast<WORD>(time.millisecond);
     return true;
 }
 

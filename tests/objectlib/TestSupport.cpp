@@ -110,18 +110,17 @@ namespace {
 
 SYSTEMTIME SystemTimeOf(std::int64_t ms) {
     const std::int64_t days = platform::calendar::FloorDiv(ms, 86'400'000);
-    std::int64_t rest = ms - days * 86'400'000;
     const platform::calendar::Date date = platform::calendar::DateFromDays(days);
     SYSTEMTIME time{};
     time.wYear = static_cast<WORD>(date.year);
     time.wMonth = static_cast<WORD>(date.month);
     time.wDay = static_cast<WORD>(date.day);
-    time.wMilliseconds = static_cast<WORD>(rest % 1000);
-    rest /= 1000;
-    time.wSecond = static_cast<WORD>(rest % 60);
-    rest /= 60;
-    time.wMinute = static_cast<WORD>(rest % 60);
-    time.wHour = static_cast<WORD>(rest / 60);
+    const platform::calendar::TimeOfDay clock =
+        platform::calendar::TimeOfDayFromMilliseconds(ms - days * 86'400'000);
+    time.wHour = static_cast<WORD>(clock.hour);
+    time.wMinute = static_cast<WORD>(clock.minute);
+    time.wSecond = static_cast<WORD>(clock.second);
+    time.wMilliseconds = static_cast<WORD>(clock.millisecond);
     return time;
 }
 
