@@ -27,8 +27,8 @@
 #include "fuzz/HostileMap.h"
 #include "objectlib/Diagnostics.h"
 #include "objectlib/store/UtcTime.h"
-#include "objectlib/store/Utf.h"
 #include "objectlib/store/Writer.h"
+#include "platform/Text.h"
 #include "platform/UniqueVariant.h"
 
 namespace {
@@ -524,7 +524,7 @@ std::optional<std::vector<const StoredVisit*>> Expected(
     }
     // Users by SID (code point order, as UTF-8 compares), each keeping the order.
     std::stable_sort(chosen.begin(), chosen.end(), [](const auto* a, const auto* b) {
-        return kelo::Utf16ToUtf8(a->user) < kelo::Utf16ToUtf8(b->user);
+        return platform::Utf16ToUtf8(a->user) < platform::Utf16ToUtf8(b->user);
     });
     return chosen;
 }
@@ -594,7 +594,7 @@ void Compare(const std::vector<const StoredVisit*>& expected,
         const StoredVisit& want = *expected[i];
         fuzz::Check(want.user == read[i].user && want.url == read[i].url &&
                         want.allowed == read[i].allowed && want.categories == read[i].categories,
-                    "answer differs from the model", kelo::Utf16ToUtf8(read[i].url));
+                    "answer differs from the model", platform::Utf16ToUtf8(read[i].url));
     }
 }
 
@@ -613,9 +613,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         auto writer = kelo::DatastoreWriter::Open(file, kelo::OpenMode::kCreateNew, error);
         fuzz::Check(writer && writer->Begin(error), "cannot make the datastore", error);
         for (const StoredVisit& visit : Stored()) {
-            fuzz::Check(writer->Add(kelo::Utf16ToUtf8(visit.user), kelo::Utf16ToUtf8(visit.url),
-                                    visit.timeMs, visit.allowed, visit.categories, error),
-                        "cannot store a visit", error);
+            fuzz::Check(
+                writer->Add(platform::Utf16ToUtf8(visit.user), platform::Utf16ToUtf8(visit.url),
+                            visit.timeMs, visit.allowed, visit.categories, error),
+                "cannot store a visit", error);
         }
         fuzz::Check(writer->Commit(error), "cannot commit", error);
     }

@@ -6,7 +6,7 @@
 #include "objectlib/store/CategoryText.h"
 #include "objectlib/store/ReadOnlyMedia.h"
 #include "objectlib/store/Schema.h"
-#include "objectlib/store/Utf.h"
+#include "platform/Text.h"
 
 namespace kelo {
 namespace {
@@ -241,13 +241,14 @@ HRESULT DatastoreReader::ReadUsers(const Query& query, Snapshot& snapshot,
     const StatementUse use(statement);
     std::string sid;
     if (query.user) {
-        sid = Utf16ToUtf8(*query.user);
+        sid = platform::Utf16ToUtf8(*query.user);
         sqlite3_bind_text64(statement, 1, sid.data(), sid.size(), SQLITE_STATIC, SQLITE_UTF8);
     }
     int status = SQLITE_OK;
     while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
         ids.push_back(sqlite3_column_int64(statement, 0));
-        snapshot.users.push_back(SnapshotUser{Utf8ToUtf16(ColumnText(statement, 1)), 0, 0});
+        snapshot.users.push_back(
+            SnapshotUser{platform::Utf8ToUtf16(ColumnText(statement, 1)), 0, 0});
     }
     return status == SQLITE_DONE ? S_OK : FromSqlite(status);
 }

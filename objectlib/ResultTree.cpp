@@ -9,7 +9,7 @@
 #include "objectlib/VariantMap.h"
 #include "objectlib/Variants.h"
 #include "objectlib/store/UtcTime.h"
-#include "objectlib/store/Utf.h"
+#include "platform/Text.h"
 
 namespace kelo {
 namespace {
@@ -55,12 +55,12 @@ constexpr LONG kVisitKeyCount = 4;
 
 HRESULT MakeUrl(std::string_view utf8, VARIANT& value) {
     VariantInit(&value);
-    const std::size_t units = Utf16Length(utf8);
+    const std::size_t units = platform::Utf16Length(utf8);
     BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(units));
     if (text == nullptr) {
         return E_OUTOFMEMORY;
     }
-    Utf8ToUtf16Into(utf8, reinterpret_cast<char16_t*>(text));
+    platform::Utf8ToUtf16Into(utf8, reinterpret_cast<char16_t*>(text));
     value.vt = VT_BSTR;
     value.bstrVal = text;
     return S_OK;

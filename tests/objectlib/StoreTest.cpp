@@ -10,7 +10,7 @@
 #include "objectlib/store/ReadOnlyMedia.h"
 #include "objectlib/store/Sqlite.h"
 #include "objectlib/store/UtcTime.h"
-#include "objectlib/store/Utf.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -38,12 +38,12 @@ TEST(UtfTest, ConvertsEveryPlaneAndReplacesInvalidInput) {
         {"abcdefghijklmnop\xFF", u"abcdefghijklmnop\uFFFD"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(kelo::Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
-        EXPECT_EQ(kelo::Utf16Length(c.utf8), c.utf16.size()) << c.utf8;
+        EXPECT_EQ(platform::Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
+        EXPECT_EQ(platform::Utf16Length(c.utf8), c.utf16.size()) << c.utf8;
     }
-    EXPECT_EQ(kelo::Utf16ToUtf8(u"\u00E9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
-    EXPECT_EQ(kelo::Utf16ToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
-    EXPECT_EQ(kelo::Utf16ToUtf8(std::u16string(1, u'\xDC00')), "\xEF\xBF\xBD");
+    EXPECT_EQ(platform::Utf16ToUtf8(u"\u00E9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
+    EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(1, u'\xDC00')), "\xEF\xBF\xBD");
 }
 
 TEST(UtcTimeTest, ParsesExactlyTheIsoForm) {

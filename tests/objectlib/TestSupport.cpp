@@ -7,9 +7,9 @@
 #include <system_error>
 
 #include "objectlib/store/Location.h"
-#include "objectlib/store/Utf.h"
 #include "objectlib/store/Writer.h"
 #include "platform/Calendar.h"
+#include "platform/Text.h"
 
 namespace objectlib_test {
 
@@ -241,7 +241,7 @@ ReadResult Walk(const VARIANT& result) {
 }
 
 ReadVisit Expected(const StoredVisit& visit) {
-    return ReadVisit{kelo::Utf8ToUtf16(visit.url), visit.timeMs,
+    return ReadVisit{platform::Utf8ToUtf16(visit.url), visit.timeMs,
                      visit.allowed ? VARIANT_TRUE : VARIANT_FALSE, visit.categories};
 }
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "objectlib/store/Utf.h"
 #include "platform/Profiles.h"
+#include "platform/Text.h"
 
 namespace kelodb {
 
@@ -18,7 +18,7 @@ std::vector<std::string> MachineUsers() {
     std::u16string name;
     for (std::uint32_t index = 0;
          profiles->EnumName(index, name, kNameBufferUnits) == platform::kProfileEnumOk; ++index) {
-        std::string user = kelo::Utf16ToUtf8(name);
+        std::string user = platform::Utf16ToUtf8(name);
         if (!user.empty() && std::find(users.begin(), users.end(), user) == users.end()) {
             users.push_back(std::move(user));
         }
