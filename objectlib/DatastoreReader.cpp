@@ -5,7 +5,7 @@
 #include "objectlib/KeloErrors.h"
 #include "objectlib/store/CategoryText.h"
 #include "objectlib/store/ReadOnlyMedia.h"
-#include "objectlib/store/Schema.h"
+#include "objectlib/store/SchemaMarks.h"
 #include "platform/Text.h"
 
 namespace kelo {
@@ -36,19 +36,6 @@ class ReadTransaction {
     sqlite3* database_;
     bool open_ = false;
 };
-
-HRESULT ReadNumber(sqlite3* database, const char* sql, std::int64_t& value) {
-    int status = SQLITE_OK;
-    const Statement statement = Prepare(database, sql, status);
-    if (status == SQLITE_OK) {
-        status = sqlite3_step(statement.get());
-    }
-    if (status != SQLITE_ROW) {
-        return FromSqlite(status);
-    }
-    value = sqlite3_column_int64(statement.get(), 0);
-    return S_OK;
-}
 
 std::string_view ColumnText(sqlite3_stmt* statement, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
@@ -152,16 +139,12 @@ HRESULT DatastoreReader::OpenChecked(const std::string& name, bool immutable,
 
 HRESULT DatastoreReader::CheckSchema() {
     sqlite3* database = database_.get();
-    std::int64_t applicationId = 0;
-    std::int64_t version = 0;
-    HRESULT hr = ReadNumber(database, "PRAGMA application_id", applicationId);
-    if (SUCCEEDED(hr)) {
-        hr = ReadNumber(database, "PRAGMA user_version", version);
+    SchemaMarks marks;
+    const int read = ReadSchemaMarks(database, marks);
+    if (read != SQLITE_OK) {
+        return FromSqlite(read);
     }
-    if (FAILED(hr)) {
-        return hr;
-    }
-    if (applicationId != kApplicationId || version != kSchemaVersion) {
+    if (!marks.IsDatastore()) {
         return kUnknownSchema;
     }
     int status = SQLITE_OK;

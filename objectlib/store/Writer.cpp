@@ -4,7 +4,7 @@
 
 #include "objectlib/store/CategoryText.h"
 #include "objectlib/store/Location.h"
-#include "objectlib/store/Schema.h"
+#include "objectlib/store/SchemaMarks.h"
 
 namespace kelo {
 namespace {
@@ -23,14 +23,13 @@ bool Run(sqlite3* database, const char* sql, std::string& error) {
     return true;
 }
 
-bool ReadPragma(sqlite3* database, const char* sql, std::int64_t& value, std::string& error) {
-    int status = SQLITE_OK;
-    Statement statement = Prepare(database, sql, status);
-    if (status != SQLITE_OK || sqlite3_step(statement.get()) != SQLITE_ROW) {
+constexpr char kCountObjectsSql[] = "SELECT count(*) FROM sqlite_schema";
+
+bool Succeeded(sqlite3* database, int status, std::string& error) {
+    if (status != SQLITE_OK) {
         error = SqliteError(database);
         return false;
     }
-    value = sqlite3_column_int64(statement.get(), 0);
     return true;
 }
 
@@ -38,31 +37,29 @@ bool ReadPragma(sqlite3* database, const char* sql, std::int64_t& value, std::st
 // version. Decided inside one write transaction so two writers cannot both
 // create the tables.
 bool EnsureSchema(sqlite3* database, std::string& error) {
-    std::int64_t applicationId = 0;
-    std::int64_t version = 0;
+    SchemaMarks marks;
     std::int64_t objects = 0;
-    if (!ReadPragma(database, "PRAGMA application_id", applicationId, error)) {
+    if (!Succeeded(database, ReadSchemaMarks(database, marks), error)) {
         return false;
     }
-    if (applicationId == 0 &&
-        !ReadPragma(database, "SELECT count(*) FROM sqlite_schema", objects, error)) {
+    if (marks.IsUnmarked() &&
+        !Succeeded(database, ReadInteger(database, kCountObjectsSql, objects), error)) {
         return false;
     }
-    if (applicationId == 0 && objects == 0) {
+    if (marks.IsUnmarked() && objects == 0) {
         // The journal mode cannot change inside a transaction; WAL lets the
         // export read a consistent snapshot while an import goes on.
         if (!Run(database, "PRAGMA journal_mode = WAL", error) ||
             !Run(database, "BEGIN IMMEDIATE", error)) {
             return false;
         }
-        if (!ReadPragma(database, "SELECT count(*) FROM sqlite_schema", objects, error)) {
+        if (!Succeeded(database, ReadInteger(database, kCountObjectsSql, objects), error)) {
             Run(database, "ROLLBACK", error);
             return false;
         }
         if (objects == 0) {
-            const std::string marks = "PRAGMA application_id = " + std::to_string(kApplicationId) +
-                                      "; PRAGMA user_version = " + std::to_string(kSchemaVersion);
-            if (!Run(database, kSchemaSql, error) || !Run(database, marks.c_str(), error)) {
+            if (!Run(database, kSchemaSql, error) ||
+                !Run(database, MarkSchemaSql().c_str(), error)) {
                 std::string ignored;
                 Run(database, "ROLLBACK", ignored);
                 return false;
@@ -72,16 +69,15 @@ bool EnsureSchema(sqlite3* database, std::string& error) {
             return false;
         }
     }
-    if (!ReadPragma(database, "PRAGMA application_id", applicationId, error) ||
-        !ReadPragma(database, "PRAGMA user_version", version, error)) {
+    if (!Succeeded(database, ReadSchemaMarks(database, marks), error)) {
         return false;
     }
-    if (applicationId != kApplicationId) {
+    if (marks.applicationId != kApplicationId) {
         error = "not a kelo datastore";
         return false;
     }
-    if (version != kSchemaVersion) {
-        error = "unknown datastore schema version " + std::to_string(version) +
+    if (marks.version != kSchemaVersion) {
+        error = "unknown datastore schema version " + std::to_string(marks.version) +
                 " (this tool knows " + std::to_string(kSchemaVersion) + ")";
         return false;
     }
