@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "datastore/KeloInterfaces.h"
+#include "platform/RefCounted.h"
 
 namespace fuzz {
 
@@ -17,7 +18,7 @@ inline long& HostileMapsAlive() {
     return alive;
 }
 
-class HostileMap final : public IVariantMap {
+class HostileMap final : public platform::RefCounted<IVariantMap> {
   public:
     HostileMap() { ++HostileMapsAlive(); }
     HostileMap(const HostileMap&) = delete;
@@ -44,14 +45,6 @@ class HostileMap final : public IVariantMap {
         *object = static_cast<IVariantMap*>(this);
         return S_OK;
     }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -77,7 +70,7 @@ class HostileMap final : public IVariantMap {
     }
 
   private:
-    ~HostileMap() {
+    ~HostileMap() override {
         for (auto& [key, value] : entries_) {
             VariantClear(&key);
             VariantClear(&value);
@@ -99,7 +92,6 @@ class HostileMap final : public IVariantMap {
         return VariantCopy(out, key ? &entry.first : &entry.second);
     }
 
-    ULONG references_ = 1;
     std::vector<std::pair<VARIANT, VARIANT>> entries_;
 };
 

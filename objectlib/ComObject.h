@@ -1,17 +1,16 @@
 #pragma once
 
-#include <atomic>
-
 #include "datastore/KeloInterfaces.h"
 #include "objectlib/LiveObjects.h"
+#include "platform/RefCounted.h"
 
 namespace kelo {
 
 // The COM plumbing every object shares: one interface (with IUnknown and
-// IDispatch as its bases), a reference count that starts at one for the
-// creator, deletion on the last Release, and no dispatch (nothing is scripted).
+// IDispatch as its bases), the shared reference count, and no dispatch
+// (nothing is scripted).
 template <typename Interface>
-class ComObject : public Interface {
+class ComObject : public platform::RefCounted<Interface> {
   public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
@@ -36,16 +35,6 @@ class ComObject : public Interface {
         return S_OK;
     }
 
-    ULONG AddRef() override { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
-
-    ULONG Release() override {
-        const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -55,15 +44,12 @@ class ComObject : public Interface {
 
   protected:
     ComObject() { CountObjectCreated(); }
-    virtual ~ComObject() { CountObjectDestroyed(); }
+    ~ComObject() override { CountObjectDestroyed(); }
 
     // The library's own classes answer a private identifier with their
     // implementation, so that one object can read another's state (a filter
     // its date-time objects, a query its filter); other callers never ask.
     virtual void* FindImplementation(REFIID) { return nullptr; }
-
-  private:
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace kelo

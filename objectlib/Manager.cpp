@@ -41,18 +41,6 @@ CManager::~CManager() {
     CountObjectDestroyed();
 }
 
-ULONG CManager::AddRef() {
-    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG CManager::Release() {
-    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 HRESULT CManager::Reader(std::shared_ptr<DatastoreReader>& reader) {
     const std::lock_guard lock(mutex_);
     if (!reader_) {

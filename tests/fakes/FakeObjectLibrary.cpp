@@ -114,18 +114,12 @@ class FakeDatastore final : public FakeCom<IDatastore> {
     }
 };
 
-class FakeManager final : public NSVumoUtil::IHLPKELOManager, public FakeObject {
+class FakeManager final : public platform::RefCounted<NSVumoUtil::IHLPKELOManager>,
+                          public FakeObject {
   public:
     FakeManager() : FakeObject(u"Manager") {}
 
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    ULONG AddRef() override { return ++references_; }
+    ULONG References() const override { return ReferenceCount(); }
 
     HRESULT CreateObject(const OLECHAR* className, IUnknown** object) override {
         if (className == nullptr || object == nullptr) {
@@ -187,17 +181,11 @@ class FakeManager final : public NSVumoUtil::IHLPKELOManager, public FakeObject 
 };
 
 // An instance that is no manager.
-class FakeInstance final : public NSVumoUtil::IHLPKELOInstance, public FakeObject {
+class FakeInstance final : public platform::RefCounted<NSVumoUtil::IHLPKELOInstance>,
+                           public FakeObject {
   public:
     FakeInstance() : FakeObject(u"Instance") {}
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    ULONG AddRef() override { return ++references_; }
+    ULONG References() const override { return ReferenceCount(); }
 };
 
 }  // namespace

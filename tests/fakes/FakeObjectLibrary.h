@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "datastore/VumoUtil.h"
+#include "platform/RefCounted.h"
 
 namespace fake {
 
@@ -80,7 +81,7 @@ class FakeObject {
     virtual ~FakeObject();
 
     int Id() const { return id_; }
-    ULONG References() const { return references_; }
+    virtual ULONG References() const = 0;
 
     // A negative code makes QueryInterface fail with it; `queryYieldsNull`
     // makes it succeed without an object.
@@ -92,8 +93,6 @@ class FakeObject {
     // QueryInterface for an object that implements `own`.
     HRESULT Query(REFIID iid, REFIID own, IUnknown* self, void** object) const;
 
-    ULONG references_ = 1;
-
   private:
     int id_;
 };
@@ -101,19 +100,12 @@ class FakeObject {
 // IUnknown and IDispatch for a fake implementing `Interface`; freed on its
 // last Release.
 template <typename Interface>
-class FakeCom : public Interface, public FakeObject {
+class FakeCom : public platform::RefCounted<Interface>, public FakeObject {
   public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         return Query(iid, Iid<Interface>::value, static_cast<Interface*>(this), object);
     }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    ULONG References() const override { return this->ReferenceCount(); }
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
