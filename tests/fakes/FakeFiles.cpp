@@ -1,8 +1,6 @@
 // The fake OS layer's files: the real disk through std::filesystem, or the
 // in-memory files of PlatformState.
 
-#include <stdio.h>
-
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -11,6 +9,7 @@
 
 #include "platform/Files.h"
 #include "tests/fakes/FakePlatform.h"
+#include "tests/fakes/FakeStreams.h"
 
 namespace {
 
@@ -41,53 +40,6 @@ std::map<std::FILE*, std::unique_ptr<PendingFile>>& PendingFiles() {
     static std::map<std::FILE*, std::unique_ptr<PendingFile>> files;
     return files;
 }
-
-std::FILE* OpenOnDisk(const std::filesystem::path& path) {
-#if defined(_WIN32)
-    return _wfopen(path.c_str(), L"wb");
-#else
-    return std::fopen(path.c_str(), "wb");
-#endif
-}
-
-#if defined(_WIN32)
-// Windows' C runtime has no stream over memory: the bytes go through a
-// temporary file and are read back before it closes.
-std::FILE* OpenMemoryStream(PendingFile&) {
-    return std::tmpfile();
-}
-
-bool CollectMemoryStream(std::FILE* file, PendingFile& pending) {
-    if (std::fflush(file) != 0 || std::fseek(file, 0, SEEK_END) != 0) {
-        return false;
-    }
-    const long size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        return false;
-    }
-    pending.bytes.resize(static_cast<std::size_t>(size));
-    return std::fread(pending.bytes.data(), 1, pending.bytes.size(), file) == pending.bytes.size();
-}
-#else
-// A stream of the C library's own with a write function of ours: unlike
-// open_memstream's, it takes the buffer the report file gives it.
-ssize_t AppendToPending(void* cookie, const char* bytes, std::size_t size) {
-    try {
-        static_cast<PendingFile*>(cookie)->bytes.append(bytes, size);
-        return static_cast<ssize_t>(size);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
-}
-
-std::FILE* OpenMemoryStream(PendingFile& pending) {
-    return fopencookie(&pending, "wb", {nullptr, AppendToPending, nullptr, nullptr});
-}
-
-bool CollectMemoryStream(std::FILE*, PendingFile&) {
-    return true;
-}
-#endif
 
 }  // namespace
 
@@ -195,7 +147,7 @@ bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file) {
         pending->target = report;
         file.path = pending->temporary.native();
         file.target = report.native();
-        file.stream = OpenOnDisk(pending->temporary);
+        file.stream = fake::detail::OpenOnDisk(pending->temporary);
     } else {
         bool directoryOnly = false;
         const auto key = fake::MemoryPath(reportPath, &directoryOnly);
@@ -204,7 +156,7 @@ bool CreateTemporaryFile(std::u16string_view reportPath, TemporaryFile& file) {
             return false;
         }
         pending->key = *key;
-        file.stream = OpenMemoryStream(*pending);
+        file.stream = fake::detail::OpenMemoryStream(pending->bytes);
     }
     if (file.stream == nullptr) {
         return false;
@@ -232,7 +184,8 @@ CommitResult FinishTemporaryFile(TemporaryFile& file, bool complete) noexcept {
     --Platform().openTemporaryFiles;
     PendingFile& pending = *found->second;
     const std::optional<CommitResult> failure = Platform().finishFailure;
-    const bool collected = pending.key.empty() || CollectMemoryStream(stream, pending);
+    const bool collected =
+        pending.key.empty() || fake::detail::CollectMemoryStream(stream, pending.bytes);
     const bool closed = std::fclose(stream) == 0 && collected;
     CommitResult result = failure.value_or(CommitResult::kNotWritten);
     std::error_code error;
