@@ -18,7 +18,7 @@ inline long& HostileMapsAlive() {
     return alive;
 }
 
-class HostileMap final : public platform::RefCounted<IVariantMap> {
+class HostileMap final : public platform::RefCountedNoDispatch<IVariantMap> {
   public:
     HostileMap() { ++HostileMapsAlive(); }
     HostileMap(const HostileMap&) = delete;
@@ -45,13 +45,6 @@ class HostileMap final : public platform::RefCounted<IVariantMap> {
         *object = static_cast<IVariantMap*>(this);
         return S_OK;
     }
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-
     HRESULT Count(LONG* count) override {
         if (count == nullptr) {
             return E_POINTER;

@@ -10,7 +10,7 @@ namespace kelo {
 // IDispatch as its bases), the shared reference count, and no dispatch
 // (nothing is scripted).
 template <typename Interface>
-class ComObject : public platform::RefCounted<Interface> {
+class ComObject : public platform::RefCountedNoDispatch<Interface> {
   public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
@@ -33,13 +33,6 @@ class ComObject : public platform::RefCounted<Interface> {
         this->AddRef();
         *object = found;
         return S_OK;
-    }
-
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
     }
 
   protected:

@@ -34,4 +34,20 @@ class RefCounted : public Interface {
     std::atomic<ULONG> references_{1};
 };
 
+// A reference-counted object whose IDispatch side answers nothing: none of
+// these objects is scripted.
+template <typename Interface>
+class RefCountedNoDispatch : public RefCounted<Interface> {
+  public:
+    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+  protected:
+    RefCountedNoDispatch() = default;
+};
+
 }  // namespace platform

@@ -100,18 +100,12 @@ class FakeObject {
 // IUnknown and IDispatch for a fake implementing `Interface`; freed on its
 // last Release.
 template <typename Interface>
-class FakeCom : public platform::RefCounted<Interface>, public FakeObject {
+class FakeCom : public platform::RefCountedNoDispatch<Interface>, public FakeObject {
   public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         return Query(iid, Iid<Interface>::value, static_cast<Interface*>(this), object);
     }
     ULONG References() const override { return this->ReferenceCount(); }
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
 
   protected:
     explicit FakeCom(std::u16string className) : FakeObject(std::move(className)) {}
